@@ -1,0 +1,9 @@
+#include "config/validate.hpp"
+
+namespace vireo {
+
+std::expected<void, ConfigError> validate(const Config&) {
+    return {};
+}
+
+}  // namespace vireo
