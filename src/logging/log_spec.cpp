@@ -167,9 +167,10 @@ std::expected<LogSpec, std::vector<std::string>> parse_log_spec(std::string_view
     if (!problems.empty()) {
         return std::unexpected(std::move(problems));
     }
-    std::stable_sort(spec.modules_.begin(), spec.modules_.end(), [](const auto& a, const auto& b) {
-        return a.module.size() > b.module.size();
-    });
+    // Items are unique, and two of the same length never both name one target, so the order
+    // among equal lengths does not matter.
+    std::sort(spec.modules_.begin(), spec.modules_.end(),
+              [](const auto& a, const auto& b) { return a.module.size() > b.module.size(); });
     return spec;
 }
 

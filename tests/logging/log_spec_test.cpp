@@ -34,6 +34,9 @@ TEST(LogSpec, LevelsOfTargetsAndTheHighestLevelNamed) {
         // Later items override earlier ones.
         {"info,warn,vireo=debug,vireo=error", "vireo", Level::Error, Level::Warn},
         {"info,warn", "x", Level::Warn, Level::Warn},
+        // An item with an empty module name covers every target, below named modules.
+        {"warn,=debug,vireo=error", "other", Level::Debug, Level::Debug},
+        {"warn,=debug,vireo=error", "vireo::scan", Level::Error, Level::Debug},
         {"", "vireo", Level::Off, Level::Off},
         {"info/", "vireo", Level::Info, Level::Info},
     };
