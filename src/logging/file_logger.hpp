@@ -1,5 +1,5 @@
 #pragma once
-// The program's log writer: records that pass the specification go, as "LEVEL [target] message"
+// The program's log writer: records that pass the log filter go, as "LEVEL [target] message"
 // lines, through an 8192-byte buffer into "{base}_{%Y-%m-%d_%H-%M-%S}.log". The file is opened
 // (for appending) at the first such record, and a background thread flushes every second.
 

@@ -1,5 +1,5 @@
 #pragma once
-// The log specification of `logging.filter`: a default level, module items and an optional
+// The log filter of `logging.filter`: a default level, module items and an optional
 // regular expression that a record's message must match, e.g. "warn,vireo::scan=debug/failed".
 
 #include <expected>
@@ -27,11 +27,11 @@ class LogSpec {
 
     // The level records of this target are kept up to: that of the longest module item naming
     // the target or one of its parents by whole "::" segments, else the default level (Off when
-    // the specification gives none).
+    // the filter gives none).
     log::Level level_for(std::string_view target) const;
     // True when a record passes the levels and, if there is one, the message filter.
     bool passes(log::Level level, std::string_view target, std::string_view message) const;
-    // The highest level named anywhere in the specification.
+    // The highest level named anywhere in the filter.
     log::Level max_level() const;
 
     std::optional<log::Level> default_level() const { return default_level_; }
@@ -47,7 +47,7 @@ class LogSpec {
     friend std::expected<LogSpec, std::vector<std::string>> parse_log_spec(std::string_view text);
 };
 
-// Parses a specification; on failure, the messages of every problem found, in text order.
+// Parses a log filter; on failure, the messages of every problem found, in text order.
 std::expected<LogSpec, std::vector<std::string>> parse_log_spec(std::string_view text);
 
 }  // namespace vireo::logging

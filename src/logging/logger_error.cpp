@@ -11,7 +11,7 @@ std::string display(const LoggerError& error) {
     return std::visit(
         Overloaded{
             [](const LoggerError::Parse& v) {
-                return fmt::format("invalid log specification: {}", fmt::join(v.messages, "; "));
+                return fmt::format("invalid log filter: {}", fmt::join(v.messages, "; "));
             },
             [](const LoggerError::Output& v) {
                 return "log cannot be written: " + display(v.error);

@@ -1,5 +1,5 @@
 #pragma once
-// The error of starting the log: a bad specification, an unusable directory, or a logger that
+// The error of starting the log: a bad log filter, an unusable directory, or a logger that
 // is installed already.
 
 #include <optional>
@@ -14,7 +14,7 @@ namespace vireo::logging {
 
 class LoggerError {
   public:
-    // Every problem of the log specification.
+    // Every problem of the log filter.
     struct Parse {
         std::vector<std::string> messages;
     };
@@ -39,7 +39,7 @@ class LoggerError {
     Variant value_;
 };
 
-// "invalid log specification: {}" (the messages joined by "; "), "log cannot be written: {}",
+// "invalid log filter: {}" (the messages joined by "; "), "log cannot be written: {}",
 // "Log file cannot be written because the specified path is not a directory",
 // "Logger initialization failed".
 std::string display(const LoggerError& error);

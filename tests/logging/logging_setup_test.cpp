@@ -69,7 +69,7 @@ TEST_F(LoggingSetupTest, AFailedStartInstallsNothing) {
     };
     const Case cases[] = {
         {config("info,vireo=loud,a=b=c"),
-         "invalid log specification: unknown level filter: loud; invalid part in log spec "
+         "invalid log filter: unknown level filter: loud; invalid part in log spec "
          "'a=b=c', ignoring it"},
         {{"info", dir_ / "plain"},
          "Log file cannot be written because the specified path is not a directory"},
