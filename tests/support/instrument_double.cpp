@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -273,6 +274,24 @@ class Channel {
 
     bool pause(std::chrono::microseconds delay) {
         return pause_until(std::chrono::steady_clock::now() + delay);
+    }
+
+    // Waits until a client has read everything queued on the pty's slave side, so that closing
+    // the master (a hang-up) does not throw away bytes that were already "sent".
+    void wait_until_read(int slave_fd) {
+        int quiet = 0;
+        while (quiet < 2) {
+            int queued = 0;
+            if (::ioctl(slave_fd, FIONREAD, &queued) != 0) {
+                return;
+            }
+            // The pty moves bytes to the slave side asynchronously: an empty queue must stay
+            // empty for a moment before it counts.
+            quiet = queued == 0 ? quiet + 1 : 0;
+            if (!pause(queued == 0 ? 10ms : 1ms)) {
+                return;
+            }
+        }
     }
 
   private:
@@ -662,6 +681,12 @@ InstrumentDouble::~InstrumentDouble() {
 }
 
 std::string InstrumentDouble::listen_tcp() {
+    {
+        std::lock_guard lock(control_mutex_);
+        if (!tcp_address_.empty()) {
+            return tcp_address_;
+        }
+    }
     return listen_tcp("127.0.0.1:0");
 }
 
@@ -717,12 +742,11 @@ std::string InstrumentDouble::listen_tcp(std::string_view address) {
         ::close(fd);
         throw;
     }
-    if (storage.ss_family == AF_INET6) {
-        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage);
-        return fmt::format("{}:{}", host, ntohs(v6->sin6_port));
-    }
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&storage);
-    return fmt::format("{}:{}", host, ntohs(v4->sin_port));
+    const auto bound_port = storage.ss_family == AF_INET6
+                                ? reinterpret_cast<const sockaddr_in6*>(&storage)->sin6_port
+                                : reinterpret_cast<const sockaddr_in*>(&storage)->sin_port;
+    tcp_address_ = fmt::format("{}:{}", host, ntohs(bound_port));
+    return tcp_address_;
 }
 
 std::string InstrumentDouble::open_pty() {
@@ -803,6 +827,7 @@ void InstrumentDouble::serve_pty(int master_fd, int slave_fd) {
         Channel channel(master_fd, false, stop_read_);
         Session session(*this, channel);
         session.run();
+        channel.wait_until_read(slave_fd);
     }
     ::close(master_fd);
     ::close(slave_fd);

@@ -53,12 +53,12 @@ struct Options {
     std::uint8_t fault_byte = 'X';
     // The command the fault applies to: matches a line equal to it or whose first word it is
     // ("zero" matches "zero" and "zero 128"; "zero 128" only that line).
-    std::string fault_command;
+    std::string fault_command{};
     std::string fault_line = "error: rejected";
     // Replace a command's whole reply text (lines with "\r\n"); key = the full command line. The
     // command is then not carried out. The echo and the prompt stay.
-    std::map<std::string, std::string> reply_overrides;
-    std::vector<std::string> hidden_commands;  // words removed from the "help" reply
+    std::map<std::string, std::string> reply_overrides{};
+    std::vector<std::string> hidden_commands{};  // words removed from the "help" reply
 };
 
 // The double itself. Not copyable or movable: its threads refer to it.
@@ -70,11 +70,11 @@ class InstrumentDouble {
     InstrumentDouble& operator=(const InstrumentDouble&) = delete;
 
     // Serves TCP on 127.0.0.1 with an ephemeral port, one client at a time, each with a fresh
-    // shell session; returns "127.0.0.1:PORT". Throws std::runtime_error when it cannot listen
-    // or already listens.
+    // shell session; returns "127.0.0.1:PORT". Once listening, returns the same address again.
+    // Throws std::runtime_error when it cannot listen.
     std::string listen_tcp();
     // The same on a given numeric address, "a.b.c.d:port" or "[v6]:port" (port 0: ephemeral);
-    // returns the address actually bound.
+    // returns the address actually bound. Throws when it cannot listen or already listens.
     std::string listen_tcp(std::string_view address);
     // Opens a pseudo-terminal (master kept here, slave in raw mode) and serves one shell session
     // on it for the double's lifetime; returns the slave path ("/dev/pts/N"). The banner is
@@ -123,6 +123,7 @@ class InstrumentDouble {
     // Guards starting and stopping. Each serving thread owns (and finally closes) its descriptors.
     std::mutex control_mutex_;
     bool stopped_ = false;
+    std::string tcp_address_;
     std::thread tcp_thread_;
     std::thread pty_thread_;
 
