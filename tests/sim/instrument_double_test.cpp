@@ -9,9 +9,11 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -414,20 +416,36 @@ TEST(InstrumentDouble, NamedCommandGetsRejectedOrOversized) {
 }
 
 TEST(InstrumentDouble, SurvivesAClientLeavingMidFrameAndStopsPromptly) {
-    InstrumentDouble instrument({.point_delay = 20us});
-    const auto address = instrument.listen_tcp();
+    std::optional<Client> left_connected;
     {
-        auto client = Client::tcp(address);
-        client.read_until("ch> ");
-        client.send("scanraw 1000000 800000000 1000000\r");
-        client.read_until("{");
+        InstrumentDouble instrument({.point_delay = 20us});
+        const auto address = instrument.listen_tcp();
+        {
+            auto client = Client::tcp(address);
+            client.read_until("ch> ");
+            client.send("scanraw 1000000 800000000 1000000\r");
+            client.read_until("{");
+        }
+        auto next = Client::tcp(address);
+        next.read_until("ch> ");
+        EXPECT_EQ(next.command("vbat"), "vbat\r\n4012 mV\r\nch> ");
+        // This client stays connected mid-frame while the double is destroyed.
+        next.send("scanraw 1000000 800000000 1000000\r");
+        next.read_until("{");
+        left_connected.emplace(std::move(next));
     }
-    auto next = Client::tcp(address);
-    next.read_until("ch> ");
-    EXPECT_EQ(next.command("vbat"), "vbat\r\n4012 mV\r\nch> ");
-    // Leave this one mid-frame: the destructor must still return.
-    next.send("scanraw 1000000 800000000 1000000\r");
-    next.read_until("{");
+    left_connected->read_to_eof();
+}
+
+TEST(InstrumentDouble, ScanSendsOneLinePerPoint) {
+    InstrumentDouble instrument;
+    auto client = connect(instrument);
+    const auto reply = client.command("scan 100000000 100000300 3 101");
+    const auto level = [](std::uint64_t hz) {
+        return fmt::format("{} {:.2f}\r\n", hz, InstrumentDouble::level_dbm(hz));
+    };
+    EXPECT_EQ(reply, "scan 100000000 100000300 3 101\r\n" + level(100'000'000) +
+                         level(100'000'100) + level(100'000'200) + "ch> ");
 }
 
 TEST(InstrumentDouble, ServesAPseudoTerminal) {

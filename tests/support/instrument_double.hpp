@@ -27,18 +27,28 @@ enum class Model { Basic, Ultra };
 // One way of misbehaving; see Options for the parameters each one takes.
 enum class FaultKind {
     None,
-    Silent,           // accept the connection, never send a byte
-    CloseAfterBytes,  // close the connection after fault_count bytes were sent in total (banner
-                      // included)
-    LongEcho,         // before the "{" of scanraw, send fault_count extra bytes of echo-like text
-    Garbage,          // same as LongEcho but binary garbage bytes (never '{')
-    BadAlignment,     // point fault_count of the frame gets alignment byte fault_byte
-    NoClosingBrace,   // the frame's last byte is fault_byte instead of '}'
-    NoPrompt,         // after the frame (or, with fault_command, after that command's reply): no
-                      // prompt
-    OversizedReply,   // the reply to fault_command is fault_count bytes of text before the prompt
-    Reject,           // the reply to fault_command is fault_line + "\r\n"
-    Trickle,          // send every byte separately, flushing each
+    // Accept the connection, never send a byte (commands are still read and recorded).
+    Silent,
+    // Close the connection once fault_count bytes were sent in the session (banner and echo
+    // included); on the pty, once a client has read them, hang up for good.
+    CloseAfterBytes,
+    // Before the "{" of scanraw (after the echo), send fault_count bytes of echo-like text.
+    LongEcho,
+    // The same with binary garbage bytes (never '{').
+    Garbage,
+    // Point fault_count of the frame gets alignment byte fault_byte instead of 'x'.
+    BadAlignment,
+    // The frame's last byte is fault_byte instead of '}'.
+    NoClosingBrace,
+    // No prompt after the frame, or, when fault_command is set, after that command's reply.
+    NoPrompt,
+    // The reply to fault_command is fault_count bytes of text (no "ch>", no '{') before the
+    // prompt, after the echo.
+    OversizedReply,
+    // The reply to fault_command is fault_line + "\r\n" (after the echo); it is not carried out.
+    Reject,
+    // Send every byte separately (one write each, TCP_NODELAY), byte_delay before each.
+    Trickle,
 };
 
 // How the double behaves. Fixed for the double's lifetime.
@@ -104,11 +114,10 @@ class InstrumentDouble {
     // Stops serving, closes every connection and the pty, joins the threads. Idempotent.
     void stop();
 
-    // A scanraw frame as generated, kept for the next identical request.
-    struct Frame;
-
   private:
     friend class Session;
+    // A scanraw frame as generated, kept for the next identical request.
+    struct Frame;
     void serve_tcp(int listen_fd);
     void serve_pty(int master_fd, int slave_fd);
     void record(const std::string& line);
