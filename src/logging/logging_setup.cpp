@@ -21,8 +21,12 @@ LoggerHandle::~LoggerHandle() {
 }
 
 std::string log_base_name(std::string_view argv0) {
+    // Trailing separators don't end a file name ("/opt/vireo/" names "vireo").
+    while (argv0.size() > 1 && argv0.back() == '/') {
+        argv0.remove_suffix(1);
+    }
     std::string stem = std::filesystem::path(argv0).stem().string();
-    return stem.empty() ? std::string("vireo") : stem;
+    return stem.empty() ? std::string("rs") : stem;
 }
 
 std::expected<LoggerHandle, LoggerError> init_logging(const LoggingConfig& config,

@@ -27,7 +27,7 @@ class LoggerHandle {
     std::shared_ptr<FileLogger> logger_;
 };
 
-// The log file's base name: the program's file name without its extension, "vireo" when the
+// The log file's base name: the program's file name without its extension, "rs" when the
 // program path gives none.
 std::string log_base_name(std::string_view argv0);
 

@@ -97,8 +97,8 @@ TEST(LogBaseName, IsTheProgramFileNameWithoutExtension) {
         {"/usr/bin/vireo.bin", "vireo"},
         {"tools/sweep.tar.gz", "sweep.tar"},
         {".hidden", ".hidden"},
-        {"", "vireo"},
-        {"/usr/bin/", "vireo"},
+        {"", "rs"},
+        {"/opt/vireo/", "vireo"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argv0);
