@@ -7,10 +7,6 @@
 
 namespace vireo {
 
-std::optional<ErrorRef> source(const TomlError&) {
-    return std::nullopt;
-}
-
 std::string display(const TomlWriteError& error) {
     return error.message;
 }

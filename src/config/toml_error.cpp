@@ -37,4 +37,8 @@ std::string debug(const TomlError& error) {
                        vireo::quoted(error.message), fmt::join(keys, ", "), position);
 }
 
+std::optional<ErrorRef> source(const TomlError&) {
+    return std::nullopt;
+}
+
 }  // namespace vireo
