@@ -280,7 +280,9 @@ Result<Enum> read_enumeration(const Reader& reader, const toml::node& node) {
     if (table->size() > 1) {
         return reader.fail(node.source(), "wanted exactly 1 element, more than 1 element");
     }
-    const auto& [key, value] = *table->begin();
+    const auto entry = table->begin();  // the entry's references live in the table, not here
+    const toml::key& key = entry->first;
+    const toml::node& value = entry->second;
     auto result = read_variant_name<Enum>(reader, key.str(), key.source());
     if (!result) {
         return result;
