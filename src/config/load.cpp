@@ -10,7 +10,8 @@
 #include "config/default_config.hpp"
 #include "config/typed_reader.hpp"
 #include "config/validate.hpp"
-#include "platform/file_system.hpp"
+#include "platform/file.hpp"
+#include "platform/process.hpp"
 
 namespace vireo {
 

@@ -10,7 +10,8 @@
 #include "common/text.hpp"
 #include "config/config_schema.hpp"
 #include "config/validate.hpp"
-#include "platform/file_system.hpp"
+#include "platform/file.hpp"
+#include "platform/process.hpp"
 
 namespace vireo {
 
@@ -225,10 +226,10 @@ std::expected<void, IoError> write_config_file(const std::filesystem::path& path
     }
     if (!written) {
         (void)platform::remove_file(temp_path);
-        file->close();
+        (void)file->close();
         return std::unexpected(std::move(written.error()));
     }
-    file->close();
+    (void)file->close();
 
     if (auto renamed = platform::rename_file(temp_path, path); !renamed) {
         (void)platform::remove_file(temp_path);
