@@ -103,8 +103,11 @@ void store_failure(const ScanStateHandle& handle, std::string text);
 // Logs a failure (Error on "vireo::scan", unless logging is off) and publishes its display text
 // with phase Failed. Works for any error type with a `display` free function.
 template <class E>
+requires requires(const E& e) {
+    std::string(display(e));
+}
 void record_failure(const ScanStateHandle& handle, E error) {
-    std::string text = display(std::as_const(error));
+    std::string text(display(std::as_const(error)));
     if (log::max_level() != log::Level::Off) {
         log::write(log::Level::Error, "vireo::scan", text);
     }
