@@ -10,6 +10,7 @@
 
 #include "config/default_config.hpp"
 #include "config/typed_reader.hpp"
+#include "instrument_double.hpp"
 #include "scripted_peer.hpp"
 #include "transport/exchange.hpp"
 
@@ -306,6 +307,117 @@ TEST(ReadRawFrame, RefusesAnInvalidRequestBeforeSendingIt) {
     }
     EXPECT_EQ(seen.get_future().get(), "");
 }
+
+// The whole frame path against the instrument double, over both back ends.
+enum class Via { Tcp, Pty };
+
+void PrintTo(Via via, std::ostream* out) {
+    *out << (via == Via::Tcp ? "TCP" : "pseudo-terminal");
+}
+
+DeviceLink link_to(sim::InstrumentDouble& instrument, Via via, std::uint64_t timeout_ms = 2000,
+                   std::uint64_t max_response_bytes = 65536) {
+    auto config = read_config_document(DEFAULT_CONFIG);
+    EXPECT_TRUE(config);
+    config->serial.max_response_bytes = max_response_bytes;
+    if (via == Via::Tcp) {
+        config->connection.backend = ConnectionBackend::Tcp;
+        config->connection.tcp_address = instrument.listen_tcp();
+        config->connection.tcp_timeout_ms = timeout_ms;
+    } else {
+        config->connection.backend = ConnectionBackend::Serial;
+        config->port = instrument.open_pty();
+        config->serial.timeout_ms = timeout_ms;
+    }
+    auto link = open_link(*config);
+    if (!link) {
+        ADD_FAILURE() << display(link.error());
+        std::abort();
+    }
+    return std::move(*link);
+}
+
+class FrameFromTheDouble : public ::testing::TestWithParam<Via> {};
+
+TEST_P(FrameFromTheDouble, ReadsAndDecodesTheSweepOfEachModel) {
+    struct Case {
+        sim::Model model;
+        std::uint16_t zero_offset;
+    };
+    for (const auto& c : {Case{sim::Model::Basic, 128}, Case{sim::Model::Ultra, 174}}) {
+        SCOPED_TRACE(c.zero_offset);
+        sim::InstrumentDouble instrument(
+            sim::Options{.model = c.model, .point_delay = std::chrono::microseconds(1)});
+        DeviceLink link = link_to(instrument, GetParam());
+        ASSERT_TRUE(drain_prompt(link));
+
+        Reports reports;
+        const auto frame = read_raw_frame(link, DEFAULT_REQUEST, recording(reports));
+        ASSERT_TRUE(frame) << display(frame.error());
+        const std::uint64_t total = 3 * 10001 + 2;
+        EXPECT_EQ(reports.back(), std::make_pair(total, total));
+
+        const auto samples =
+            decode_raw_scan(*frame, DEFAULT_REQUEST, c.zero_offset, FrequencyAxis::Firmware);
+        ASSERT_TRUE(samples) << display(samples.error());
+        ASSERT_EQ(samples->size(), 10001u);
+        for (std::uint64_t i = 0; i < samples->size(); i += 997) {
+            SCOPED_TRACE(i);
+            const auto raw =
+                sim::InstrumentDouble::raw_level(240000000, 800000000, 10001, i, c.zero_offset);
+            EXPECT_EQ((*samples)[i].level_dbm, raw / 32.0 - c.zero_offset);
+            const auto hz =
+                sim::InstrumentDouble::point_frequency_hz(240000000, 800000000, 10001, i);
+            EXPECT_EQ((*samples)[i].frequency_mhz, static_cast<double>(hz) / 1e6);
+        }
+        // The link is ready for the next command, whose reply starts with the prompt's blank.
+        EXPECT_EQ(send_command(link, "resume", 0ms, 0ms), " resume\r\n");
+    }
+}
+
+TEST_P(FrameFromTheDouble, ReportsEachMisbehaviour) {
+    struct Case {
+        std::string name;
+        sim::Options options;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"long echo within the limit",
+         {.fault = sim::FaultKind::LongEcho, .fault_count = 200},
+         "decoded"},
+        {"garbage beyond the limit",
+         {.fault = sim::FaultKind::Garbage, .fault_count = 300},
+         "serial response exceeds 256 bytes"},
+        {"bad alignment",
+         {.fault = sim::FaultKind::BadAlignment, .fault_count = 5, .fault_byte = 'X'},
+         "sample 5 has alignment byte 0x58; expected 0x78"},
+        {"no closing brace",
+         {.fault = sim::FaultKind::NoClosingBrace, .fault_byte = ']'},
+         "raw scan is missing its closing brace"},
+        {"no prompt", {.fault = sim::FaultKind::NoPrompt}, "serial transport: Operation timed out"},
+        {"closed mid-frame",
+         {.fault = sim::FaultKind::CloseAfterBytes, .fault_count = 500},
+         "serial transport: failed to fill whole buffer"},
+        {"silent", {.fault = sim::FaultKind::Silent}, "serial transport: Operation timed out"},
+    };
+    const ScanRequest request = request_of(301);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::InstrumentDouble instrument(c.options);
+        DeviceLink link = link_to(instrument, GetParam(), 150, 256);
+        ASSERT_TRUE(drain_prompt(link));
+        const auto frame = read_raw_frame(link, request, nullptr);
+        if (!frame) {
+            EXPECT_EQ(display(frame.error()), c.error);
+            continue;
+        }
+        const auto samples = decode_raw_scan(*frame, request, 174, FrequencyAxis::Firmware);
+        EXPECT_EQ(samples ? std::string("decoded") : display(samples.error()), c.error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, FrameFromTheDouble, ::testing::Values(Via::Tcp, Via::Pty),
+                         [](const auto& info) { return info.param == Via::Tcp ? "Tcp" : "Pty"; });
 
 }  // namespace
 }  // namespace vireo

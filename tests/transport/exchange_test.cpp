@@ -8,6 +8,7 @@
 
 #include "config/default_config.hpp"
 #include "config/typed_reader.hpp"
+#include "instrument_double.hpp"
 #include "scripted_peer.hpp"
 #include "transport/device_link.hpp"
 
@@ -256,6 +257,94 @@ TEST(Exchange, AClosedPeerFailsTheWriteWithAnErrorValue) {
                 io->error.kind() == IoErrorKind::ConnectionReset)
         << debug(reply.error());
 }
+
+// The same operations against the instrument double, over both back ends.
+enum class Via { Tcp, Pty };
+
+void PrintTo(Via via, std::ostream* out) {
+    *out << (via == Via::Tcp ? "TCP" : "pseudo-terminal");
+}
+
+DeviceLink link_to(sim::InstrumentDouble& instrument, Via via, std::uint64_t timeout_ms = 2000,
+                   std::uint64_t max_response_bytes = 65536) {
+    Config config = base_config();
+    config.serial.max_response_bytes = max_response_bytes;
+    if (via == Via::Tcp) {
+        config.connection.backend = ConnectionBackend::Tcp;
+        config.connection.tcp_address = instrument.listen_tcp();
+        config.connection.tcp_timeout_ms = timeout_ms;
+    } else {
+        config.connection.backend = ConnectionBackend::Serial;
+        config.port = instrument.open_pty();
+        config.serial.timeout_ms = timeout_ms;
+    }
+    auto link = open_link(config);
+    if (!link) {
+        ADD_FAILURE() << display(link.error());
+        std::abort();
+    }
+    return std::move(*link);
+}
+
+class AgainstTheDouble : public ::testing::TestWithParam<Via> {};
+
+TEST_P(AgainstTheDouble, RunsTheCommandsOfARun) {
+    sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Ultra});
+    DeviceLink link = link_to(instrument, GetParam());
+    ASSERT_TRUE(drain_prompt(link));
+    EXPECT_EQ(text_of(exchange(link, "version", 0ms, 0ms)),
+              " version\r\ntinySA4_v1.4-240-gf5d5bed\r\nHW Version:V0.4.5.1 \r\n");
+    EXPECT_EQ(text_of(send_command(link, "pause", 0ms, 0ms)), " pause\r\n");
+    const auto rejected = send_command(link, "mode high input", 0ms, 0ms);
+    EXPECT_EQ(text_of(rejected),
+              "error: device rejected \"mode high input\":  mode high input\r\nusage: mode [low] "
+              "input|output\r\n");
+    EXPECT_EQ(instrument.received_commands(),
+              (std::vector<std::string>{"version", "pause", "mode high input"}));
+}
+
+TEST_P(AgainstTheDouble, SurvivesATricklingInstrument) {
+    sim::InstrumentDouble instrument(sim::Options{.byte_delay = std::chrono::microseconds(300),
+                                                  .fault = sim::FaultKind::Trickle});
+    DeviceLink link = link_to(instrument, GetParam(), 500);
+    ASSERT_TRUE(drain_prompt(link));
+    EXPECT_EQ(text_of(send_command(link, "version", 0ms, 0ms)),
+              " version\r\ntinySA4_v1.4-240-gf5d5bed\r\nHW Version:V0.4.5.1 \r\n");
+}
+
+TEST_P(AgainstTheDouble, ReportsEachMisbehaviour) {
+    struct Case {
+        std::string name;
+        sim::Options options;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"silent", {.fault = sim::FaultKind::Silent}, "serial transport: Operation timed out"},
+        {"closes",
+         {.fault = sim::FaultKind::CloseAfterBytes, .fault_count = 25},
+         "serial transport: failed to fill whole buffer"},
+        {"no prompt",
+         {.fault = sim::FaultKind::NoPrompt, .fault_command = "version"},
+         "serial transport: Operation timed out"},
+        {"oversized",
+         {.fault = sim::FaultKind::OversizedReply, .fault_count = 300, .fault_command = "version"},
+         "serial response exceeds 256 bytes"},
+        {"rejected",
+         {.fault = sim::FaultKind::Reject, .fault_command = "version", .fault_line = "Usage: no"},
+         "device rejected \"version\":  version\r\nUsage: no\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::InstrumentDouble instrument(c.options);
+        DeviceLink link = link_to(instrument, GetParam(), 150, 256);
+        // A silent instrument is no failure here; the next exchange meets it.
+        ASSERT_TRUE(drain_prompt(link));
+        EXPECT_EQ(text_of(send_command(link, "version", 0ms, 0ms)), "error: " + c.error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, AgainstTheDouble, ::testing::Values(Via::Tcp, Via::Pty),
+                         [](const auto& info) { return info.param == Via::Tcp ? "Tcp" : "Pty"; });
 
 }  // namespace
 }  // namespace vireo
