@@ -18,7 +18,7 @@
 namespace vireo {
 
 class AppError {
-public:
+  public:
     struct Config {
         ConfigError error;
     };
@@ -52,7 +52,7 @@ public:
 
     const Variant& value() const { return value_; }
 
-private:
+  private:
     Variant value_;
 };
 
