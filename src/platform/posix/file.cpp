@@ -12,7 +12,7 @@ namespace {
 
 std::expected<int, IoError> open_file(const std::filesystem::path& path, int flags) {
     for (;;) {
-        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
         if (fd >= 0) {
             return fd;
         }
@@ -23,6 +23,14 @@ std::expected<int, IoError> open_file(const std::filesystem::path& path, int fla
 }
 
 }  // namespace
+
+std::expected<File, IoError> File::open_read(const std::filesystem::path& path) {
+    auto fd = open_file(path, O_RDONLY);
+    if (!fd) {
+        return std::unexpected(fd.error());
+    }
+    return File(*fd);
+}
 
 std::expected<File, IoError> File::create_new(const std::filesystem::path& path) {
     auto fd = open_file(path, O_CREAT | O_EXCL | O_WRONLY);
@@ -52,6 +60,24 @@ File& File::operator=(File&& other) noexcept {
 
 File::~File() {
     (void)close();
+}
+
+std::expected<std::string, IoError> File::read_to_end() {
+    std::string out;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(IoError::last_os_error());
+        }
+        if (n == 0) {
+            return out;
+        }
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 std::expected<void, IoError> File::write_all(std::string_view bytes) {
@@ -99,11 +125,27 @@ std::expected<void, IoError> File::close() {
     return {};
 }
 
+std::expected<void, IoError> rename_file(const std::filesystem::path& from,
+                                         const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
 std::expected<void, IoError> remove_file(const std::filesystem::path& path) {
     if (::unlink(path.c_str()) != 0) {
         return std::unexpected(IoError::last_os_error());
     }
     return {};
+}
+
+std::expected<void, IoError> sync_directory(const std::filesystem::path& path) {
+    auto directory = File::open_read(path);
+    if (!directory) {
+        return std::unexpected(directory.error());
+    }
+    return directory->sync();
 }
 
 }  // namespace vireo::platform
