@@ -48,7 +48,8 @@ std::expected<std::vector<std::uint8_t>, TransportError> read_raw_frame(
     // The bounds come first so that an impossible request never reaches the instrument.
     const auto length = raw_frame_len(request);
     if (!length) {
-        return std::unexpected(TransportError::Protocol{length.error()});
+        TransportError error = TransportError::Protocol{length.error()};
+        return std::unexpected(std::move(error));
     }
     const std::string command =
         fmt::format("scanraw {} {} {}", request.start_hz, request.stop_hz, request.points);

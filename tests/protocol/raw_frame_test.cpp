@@ -92,6 +92,8 @@ TEST(DecodeRawScan, ChecksTheFrameInOrder) {
     bad_record[1 + 3 * 7] = 'y';  // later records are not looked at
     std::string no_end = good;
     no_end.back() = ']';
+    std::string no_start = good;
+    no_start.front() = 'x';
 
     struct Case {
         std::string name;
@@ -106,8 +108,7 @@ TEST(DecodeRawScan, ChecksTheFrameInOrder) {
         {"zero offset before the frame", "", request, 2048,
          "invalid scan request: zero offset must be 0..=2047"},
         {"empty", "", request, 2047, "raw scan is missing its opening brace"},
-        {"no opening brace", "x" + good.substr(1), request, 128,
-         "raw scan is missing its opening brace"},
+        {"no opening brace", no_start, request, 128, "raw scan is missing its opening brace"},
         {"one byte short", good.substr(0, good.size() - 1), request, 128,
          "raw frame has 31 bytes; expected 32"},
         {"one byte long", good + "}", request, 128, "raw frame has 33 bytes; expected 32"},
