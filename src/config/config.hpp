@@ -17,6 +17,7 @@ enum class FrequencyAxis { Inclusive, Firmware };
 // Which link the worker opens.
 enum class ConnectionBackend { Serial, Tcp };
 
+// Section [connection]: which link the worker opens, and the TCP bridge's address.
 struct ConnectionConfig {
     ConnectionBackend backend;
     std::string tcp_address;
@@ -25,6 +26,7 @@ struct ConnectionConfig {
     friend bool operator==(const ConnectionConfig&, const ConnectionConfig&) = default;
 };
 
+// Section [serial]: timing of the shell exchange and the selectable lists.
 struct SerialConfig {
     std::uint64_t timeout_ms;
     std::uint64_t command_delay_ms;
@@ -37,6 +39,7 @@ struct SerialConfig {
     friend bool operator==(const SerialConfig&, const SerialConfig&) = default;
 };
 
+// Section [scan]: the instrument profile and the bounds of the sweep fields.
 struct ScanConfig {
     DeviceModel device_model;
     bool auto_zero_offset;
@@ -52,6 +55,7 @@ struct ScanConfig {
     friend bool operator==(const ScanConfig&, const ScanConfig&) = default;
 };
 
+// Section [ui]: the interface loop and the chart's level axis.
 struct UiConfig {
     std::uint64_t poll_interval_ms;
     double chart_min_dbm;
@@ -60,6 +64,7 @@ struct UiConfig {
     friend bool operator==(const UiConfig&, const UiConfig&) = default;
 };
 
+// Section [output]: where and how CSV files are written.
 struct OutputConfig {
     std::filesystem::path directory;
     std::string filename_prefix;
@@ -68,6 +73,7 @@ struct OutputConfig {
     friend bool operator==(const OutputConfig&, const OutputConfig&) = default;
 };
 
+// Section [logging]: the log specification and the log file's directory.
 struct LoggingConfig {
     std::string filter;
     std::filesystem::path directory;
@@ -75,6 +81,7 @@ struct LoggingConfig {
     friend bool operator==(const LoggingConfig&, const LoggingConfig&) = default;
 };
 
+// Every setting: the six values picked in the interface, then the six sections.
 struct Config {
     std::string port;
     std::uint32_t baudrate;

@@ -7,16 +7,12 @@
 
 namespace vireo {
 
-std::optional<ErrorRef> source(const TomlError&) {
-    return std::nullopt;
-}
-
 std::string display(const TomlWriteError& error) {
     return error.message;
 }
 
 std::string debug(const TomlWriteError& error) {
-    return fmt::format("Error {{ message: {} }}", quoted(error.message));
+    return fmt::format("Error {{ message: {} }}", vireo::quoted(error.message));
 }
 
 std::optional<ErrorRef> source(const TomlWriteError&) {
@@ -45,7 +41,7 @@ std::string debug(const ConfigError& error) {
             [](const ConfigError::Parse& v) { return "Parse(" + debug(v.error) + ")"; },
             [](const ConfigError::Serialize& v) { return "Serialize(" + debug(v.error) + ")"; },
             [](const ConfigError::Validation& v) {
-                return "Validation(" + quoted(v.message) + ")";
+                return "Validation(" + vireo::quoted(v.message) + ")";
             },
         },
         error.value());

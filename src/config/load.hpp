@@ -22,7 +22,8 @@ std::expected<Config, ConfigError> load_config(const std::filesystem::path& path
 // The user's text merged over the defaults, read and validated.
 std::expected<Config, ConfigError> parse_with_defaults(std::string_view user_text);
 
-// Lays `overlay` over `base`: tables key by key at every depth, anything else replaced whole.
-void merge_values(toml::node& base, toml::node&& overlay);
+// Lays `overlay` over `base` (both root tables): tables key by key at every depth; any other
+// value, and a value meeting a table, replaces the base's whole.
+void merge_values(toml::table& base, toml::table&& overlay);
 
 }  // namespace vireo

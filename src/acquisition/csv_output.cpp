@@ -1,0 +1,162 @@
+#include "acquisition/csv_output.hpp"
+
+#include <array>
+#include <charconv>
+#include <system_error>
+
+#include <fmt/chrono.h>
+#include <fmt/format.h>
+
+#include "platform/file.hpp"
+
+namespace vireo {
+
+namespace {
+
+constexpr std::size_t BUFFER_BYTES = 8192;
+constexpr int MAX_ATTEMPTS = 100;
+constexpr std::string_view HEADER = "frequency_MHz,level_dBm\n";
+// Room for one row of two numbers in the longest fixed form a double can take (about 330
+// characters for the smallest subnormal), so formatting into the buffer never runs short.
+constexpr std::size_t MAX_ROW_BYTES = 1024;
+
+// Collects rows and hands them to the file in blocks of at most BUFFER_BYTES.
+class RowWriter {
+  public:
+    explicit RowWriter(platform::File& file) : file_(file) {}
+
+    std::expected<void, IoError> write(std::string_view text) {
+        if (BUFFER_BYTES - length_ < text.size()) {
+            if (auto flushed = flush(); !flushed) {
+                return flushed;
+            }
+        }
+        if (text.size() > BUFFER_BYTES) {
+            return file_.write_all(text);
+        }
+        text.copy(buffer_.data() + length_, text.size());
+        length_ += text.size();
+        return {};
+    }
+
+    std::expected<void, IoError> write_row(const Sample& sample) {
+        if (BUFFER_BYTES - length_ < MAX_ROW_BYTES) {
+            if (auto flushed = flush(); !flushed) {
+                return flushed;
+            }
+        }
+        char* out = buffer_.data() + length_;
+        char* const end = buffer_.data() + BUFFER_BYTES;
+        out = put_number(out, end, sample.frequency_mhz);
+        *out++ = ',';
+        out = put_number(out, end, sample.level_dbm);
+        *out++ = '\n';
+        length_ = static_cast<std::size_t>(out - buffer_.data());
+        return {};
+    }
+
+    std::expected<void, IoError> flush() {
+        if (length_ == 0) {
+            return {};
+        }
+        const std::string_view pending(buffer_.data(), length_);
+        // What was handed over counts as gone even on failure; the file is deleted then anyway.
+        length_ = 0;
+        return file_.write_all(pending);
+    }
+
+  private:
+    // Shortest text that reads back as the same double, in positional notation. Negative zero
+    // is written "0": it equals zero and the column carries a sign only for negative values.
+    static char* put_number(char* out, char* end, double value) {
+        if (value == 0.0) {
+            value = 0.0;
+        }
+        return std::to_chars(out, end, value, std::chars_format::fixed).ptr;
+    }
+
+    platform::File& file_;
+    std::array<char, BUFFER_BYTES> buffer_{};
+    std::size_t length_ = 0;
+};
+
+std::expected<void, IoError> write_rows(platform::File& file, bool include_header,
+                                        std::span<const Sample> samples) {
+    RowWriter writer(file);
+    if (include_header) {
+        if (auto written = writer.write(HEADER); !written) {
+            return written;
+        }
+    }
+    for (const Sample& sample : samples) {
+        if (auto written = writer.write_row(sample); !written) {
+            return written;
+        }
+    }
+    if (auto flushed = writer.flush(); !flushed) {
+        return flushed;
+    }
+    return file.sync();
+}
+
+std::expected<void, IoError> ensure_directory(const std::filesystem::path& directory) {
+    if (directory.empty()) {
+        return {};
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(directory, ec);
+    if (ec) {
+        return std::unexpected(IoError::from_os(ec.value()));
+    }
+    return {};
+}
+
+}  // namespace
+
+namespace csv_detail {
+
+std::string scan_timestamp(std::chrono::system_clock::time_point when) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
+    const auto micros = std::chrono::floor<std::chrono::microseconds>(when - seconds).count();
+    const std::tm local = fmt::localtime(std::chrono::system_clock::to_time_t(seconds));
+    return fmt::format("{:%Y%m%d %H_%M_%S}_{:06}", local, micros);
+}
+
+std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConfig& output,
+                                                                std::span<const Sample> samples,
+                                                                const Clock& now) {
+    if (auto created = ensure_directory(output.directory); !created) {
+        return std::unexpected(created.error());
+    }
+    const std::string stamp = scan_timestamp(now());
+    for (int n = 0; n < MAX_ATTEMPTS; ++n) {
+        std::filesystem::path path =
+            output.directory / fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
+        auto file = platform::File::create_new(path);
+        if (!file) {
+            if (file.error().kind() == IoErrorKind::AlreadyExists) {
+                continue;
+            }
+            return std::unexpected(file.error());
+        }
+        auto written = write_rows(*file, output.include_header, samples);
+        (void)file->close();
+        if (!written) {
+            (void)platform::remove_file(path);
+            return std::unexpected(written.error());
+        }
+        return path;
+    }
+    return std::unexpected(IoError::with_message(IoErrorKind::AlreadyExists,
+                                                 "could not allocate a unique scan filename"));
+}
+
+}  // namespace csv_detail
+
+std::expected<std::filesystem::path, IoError> write_scan_csv(const OutputConfig& output,
+                                                             std::span<const Sample> samples) {
+    return csv_detail::write_scan_csv_at(output, samples,
+                                         [] { return std::chrono::system_clock::now(); });
+}
+
+}  // namespace vireo

@@ -1,0 +1,151 @@
+#include "platform/file.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace vireo::platform {
+
+namespace {
+
+std::expected<int, IoError> open_file(const std::filesystem::path& path, int flags) {
+    for (;;) {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EINTR) {
+            return std::unexpected(IoError::last_os_error());
+        }
+    }
+}
+
+}  // namespace
+
+std::expected<File, IoError> File::open_read(const std::filesystem::path& path) {
+    auto fd = open_file(path, O_RDONLY);
+    if (!fd) {
+        return std::unexpected(fd.error());
+    }
+    return File(*fd);
+}
+
+std::expected<File, IoError> File::create_new(const std::filesystem::path& path) {
+    auto fd = open_file(path, O_CREAT | O_EXCL | O_WRONLY);
+    if (!fd) {
+        return std::unexpected(fd.error());
+    }
+    return File(*fd);
+}
+
+std::expected<File, IoError> File::open_append(const std::filesystem::path& path) {
+    auto fd = open_file(path, O_CREAT | O_APPEND | O_WRONLY);
+    if (!fd) {
+        return std::unexpected(fd.error());
+    }
+    return File(*fd);
+}
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        (void)close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+File::~File() {
+    (void)close();
+}
+
+std::expected<std::string, IoError> File::read_to_end() {
+    std::string out;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(IoError::last_os_error());
+        }
+        if (n == 0) {
+            return out;
+        }
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::expected<void, IoError> File::write_all(std::string_view bytes) {
+    if (fd_ < 0) {
+        return std::unexpected(IoError::from_os(EBADF));
+    }
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(IoError::last_os_error());
+        }
+        if (written == 0) {
+            return std::unexpected(
+                IoError::with_message(IoErrorKind::WriteZero, "failed to write whole buffer"));
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+std::expected<void, IoError> File::sync() {
+    if (fd_ < 0) {
+        return std::unexpected(IoError::from_os(EBADF));
+    }
+    while (::fsync(fd_) != 0) {
+        if (errno != EINTR) {
+            return std::unexpected(IoError::last_os_error());
+        }
+    }
+    return {};
+}
+
+std::expected<void, IoError> File::close() {
+    if (fd_ < 0) {
+        return {};
+    }
+    // The descriptor is gone after close() whatever it returns, so it is never retried.
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0 && errno != EINTR) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
+std::expected<void, IoError> rename_file(const std::filesystem::path& from,
+                                         const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
+std::expected<void, IoError> remove_file(const std::filesystem::path& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
+std::expected<void, IoError> sync_directory(const std::filesystem::path& path) {
+    auto directory = File::open_read(path);
+    if (!directory) {
+        return std::unexpected(directory.error());
+    }
+    return directory->sync();
+}
+
+}  // namespace vireo::platform

@@ -1,0 +1,21 @@
+#include "platform/process.hpp"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace vireo::platform {
+
+std::uint32_t process_id() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+std::optional<std::string> environment_variable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+}  // namespace vireo::platform

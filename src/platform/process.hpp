@@ -1,0 +1,15 @@
+#pragma once
+// What the program asks of its own process: its identifier and its environment.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vireo::platform {
+
+// The current process's identifier.
+std::uint32_t process_id();
+// An environment variable's value as the operating system holds it, or none when unset.
+std::optional<std::string> environment_variable(const char* name);
+
+}  // namespace vireo::platform
