@@ -52,9 +52,9 @@ std::optional<ErrorRef> source(const TransportError& error) {
                           [](const TransportError::Io& v) -> std::optional<ErrorRef> {
                               return ErrorRef(v.error);
                           },
-                          [](const TransportError::Protocol& v) -> std::optional<ErrorRef> {
-                              return ErrorRef(v.error);
-                          },
+                          // The frame error's text stands in for this one, so the chain
+                          // goes on from its cause, not from the frame error itself.
+                          [](const TransportError::Protocol& v) { return source(v.error); },
                           [](const auto&) -> std::optional<ErrorRef> { return std::nullopt; },
                       },
                       error.value());

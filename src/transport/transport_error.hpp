@@ -46,7 +46,7 @@ class TransportError {
 std::string display(const TransportError& error);
 // Io(..), ResponseTooLong(256), InvalidCommand, CommandRejected { command: "..", response: ".." }
 std::string debug(const TransportError& error);
-// The I/O error for Io, the frame error for Protocol; none otherwise.
+// The I/O error for Io; Protocol passes on the frame error's own cause (none); none otherwise.
 std::optional<ErrorRef> source(const TransportError& error);
 
 // The command between double quotes, with backslashes before backslashes and quotes.

@@ -1,0 +1,60 @@
+#pragma once
+// The open byte stream to the instrument: a serial port or a TCP socket.
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <string_view>
+#include <variant>
+
+#include "common/io_error.hpp"
+#include "common/serial_error.hpp"
+#include "platform/serial_port.hpp"
+#include "platform/tcp_socket.hpp"
+
+namespace vireo {
+
+class TransportStream {
+  public:
+    struct Serial {
+        platform::SerialPort port;
+    };
+    struct Tcp {
+        platform::TcpSocket socket;
+    };
+    using Variant = std::variant<Serial, Tcp>;
+
+    TransportStream(Serial v) : value_(std::move(v)) {}
+    TransportStream(Tcp v) : value_(std::move(v)) {}
+
+    Variant& value() { return value_; }
+    const Variant& value() const { return value_; }
+
+  private:
+    Variant value_;
+};
+
+// The serial port `port` at `baudrate`, each read and write bounded by `timeout_ms`.
+std::expected<TransportStream, SerialError> open_serial(std::string_view port,
+                                                        std::uint32_t baudrate,
+                                                        std::uint64_t timeout_ms);
+
+// A TCP connection to the numeric `address`, made within `timeout_ms`, which then bounds each
+// receive and send.
+std::expected<TransportStream, IoError> connect_tcp(std::string_view address,
+                                                    std::uint64_t timeout_ms);
+
+// One read of at most the buffer's length; 0 means end of stream.
+std::expected<std::size_t, IoError> read_stream(TransportStream& stream,
+                                                std::span<std::uint8_t> buffer);
+
+// Writes every byte; an interrupted write is retried, a write of nothing is WriteZero.
+std::expected<void, IoError> write_all_stream(TransportStream& stream,
+                                              std::span<const std::uint8_t> bytes);
+
+// Serial: waits until the written bytes have left for the device. TCP: nothing to do, since
+// no-delay sends at once.
+std::expected<void, IoError> flush_stream(TransportStream& stream);
+
+}  // namespace vireo

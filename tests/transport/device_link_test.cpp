@@ -1,0 +1,334 @@
+#include "transport/device_link.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "config/default_config.hpp"
+#include "config/typed_reader.hpp"
+#include "instrument_double.hpp"
+#include "scripted_peer.hpp"
+
+namespace vireo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PeerEnd;
+using test::PtyPeer;
+using test::TcpPeer;
+
+Config defaults() {
+    auto config = read_config_document(DEFAULT_CONFIG);
+    EXPECT_TRUE(config.has_value());
+    return *config;
+}
+
+Config tcp_config(const std::string& address, std::uint64_t timeout_ms = 2000) {
+    Config config = defaults();
+    config.connection.backend = ConnectionBackend::Tcp;
+    config.connection.tcp_address = address;
+    config.connection.tcp_timeout_ms = timeout_ms;
+    return config;
+}
+
+Config serial_config(const std::string& path, std::uint64_t timeout_ms = 2000) {
+    Config config = defaults();
+    config.connection.backend = ConnectionBackend::Serial;
+    config.port = path;
+    config.baudrate = 115200;
+    config.serial.timeout_ms = timeout_ms;
+    return config;
+}
+
+DeviceLink open_or_die(const Config& config) {
+    auto link = open_link(config);
+    if (!link) {
+        ADD_FAILURE() << display(link.error());
+        std::abort();
+    }
+    return std::move(*link);
+}
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::expected<std::string, IoError> read_exactly(DeviceLink& link, std::size_t n) {
+    std::string text(n, '\0');
+    auto read = read_exact(link, std::span(reinterpret_cast<std::uint8_t*>(text.data()), n));
+    if (!read) {
+        return std::unexpected(read.error());
+    }
+    return text;
+}
+
+// The bytes, or the error's text, for comparisons that print well.
+std::string read_text(DeviceLink& link, std::size_t n) {
+    auto read = read_exactly(link, n);
+    return read ? *read : "error: " + display(read.error());
+}
+
+// A loopback port on which nothing listens.
+std::string closed_port_address() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
+
+TEST(TcpLink, CarriesBytesBothWaysAndTakesTheReplyLimitFromTheSerialSection) {
+    std::promise<std::string> received;
+    TcpPeer peer([&](PeerEnd& end) {
+        end.send("hello");
+        received.set_value(end.read_until('!'));
+    });
+    Config config = tcp_config(peer.address());
+    config.port = "/dev/not-looked-at";
+    config.serial.max_response_bytes = 4096;
+    DeviceLink link = open_or_die(config);
+    EXPECT_EQ(link.max_response_bytes(), 4096u);
+
+    EXPECT_EQ(read_text(link, 5), "hello");
+    ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("out!")));
+    ASSERT_TRUE(flush_stream(link.reader().stream()));
+    EXPECT_EQ(received.get_future().get(), "out!");
+}
+
+TEST(TcpLink, ConnectsOverIpv6Loopback) {
+    sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Basic});
+    DeviceLink link = open_or_die(tcp_config(instrument.listen_tcp("[::1]:0")));
+    EXPECT_EQ(read_text(link, 16), "\r\ntinySA Shell\r\n");
+}
+
+TEST(TcpLink, LargeReadsBypassTheBuffer) {
+    const std::string payload(9000, 'a');
+    std::promise<void> sent;
+    TcpPeer peer([&](PeerEnd& end) {
+        end.send(payload + std::string(100, 'b'));
+        sent.set_value();
+        end.read_to_end();
+    });
+    DeviceLink link = open_or_die(tcp_config(peer.address()));
+    sent.get_future().wait();
+    std::this_thread::sleep_for(50ms);  // let every byte reach the socket
+
+    EXPECT_EQ(read_text(link, 9000), payload);
+    // Read through the buffer, the 100 further bytes would be waiting in it now.
+    EXPECT_EQ(link.reader().buffered(), 0u);
+    EXPECT_EQ(read_text(link, 100), std::string(100, 'b'));
+}
+
+TEST(TcpLink, ClosedPeerEndsAnExactRead) {
+    TcpPeer peer([](PeerEnd& end) { end.send("abc"); });
+    DeviceLink link = open_or_die(tcp_config(peer.address()));
+    const auto read = read_exactly(link, 5);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind(), IoErrorKind::UnexpectedEof);
+    EXPECT_EQ(display(read.error()), "failed to fill whole buffer");
+}
+
+TEST(TcpLink, SilentPeerTimesOutEachRead) {
+    TcpPeer peer([](PeerEnd& end) { end.read_to_end(); });
+    DeviceLink link = open_or_die(tcp_config(peer.address(), 50));
+    const auto read = read_exactly(link, 1);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind(), IoErrorKind::TimedOut);
+    EXPECT_EQ(display(read.error()), "Operation timed out");
+}
+
+TEST(TcpLink, WritingToAClosedPeerIsAnErrorNotASignal) {
+    TcpPeer peer([](PeerEnd& end) { end.close(); });
+    DeviceLink link = open_or_die(tcp_config(peer.address()));
+    ASSERT_FALSE(read_exactly(link, 1));  // the peer's close has arrived
+
+    // The first write after the close is accepted locally; the peer's reset fails a later one.
+    std::expected<void, IoError> written;
+    for (int attempt = 0; attempt < 100 && written; ++attempt) {
+        written = write_all_stream(link.reader().stream(), bytes_of("version\r"));
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_FALSE(written);
+    const IoErrorKind kind = written.error().kind();
+    EXPECT_TRUE(kind == IoErrorKind::BrokenPipe || kind == IoErrorKind::ConnectionReset)
+        << debug(written.error());
+    EXPECT_TRUE(written.error().os_code().has_value());
+}
+
+TEST(TcpLink, OpeningFailuresNameTheirCause) {
+    const auto refused = open_link(tcp_config(closed_port_address()));
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(display(refused.error()), "TCP connection: Connection refused (os error 111)");
+
+    const auto syntax = connect_tcp("localhost:7355", 1000);
+    ASSERT_FALSE(syntax);
+    EXPECT_EQ(syntax.error().kind(), IoErrorKind::InvalidInput);
+    EXPECT_EQ(display(ConnectionError(ConnectionError::Tcp{syntax.error()})),
+              "TCP connection: invalid socket address syntax");
+}
+
+TEST(TcpLink, ConnectGivesUpAfterTheTimeOut) {
+    // A listener whose accept queue is full drops further handshakes, so a connect to it
+    // hangs like one to a host that does not answer.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    std::vector<DeviceLink> queued;
+    std::optional<ConnectionError> failure;
+    for (int attempt = 0; attempt < 8 && !failure; ++attempt) {
+        auto link = open_link(tcp_config(target, 200));
+        if (link) {
+            queued.push_back(std::move(*link));
+        } else {
+            failure = link.error();
+        }
+    }
+    ::close(listener);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(display(*failure), "TCP connection: connection timed out");
+    const auto* tcp = std::get_if<ConnectionError::Tcp>(&failure->value());
+    ASSERT_NE(tcp, nullptr);
+    EXPECT_EQ(tcp->error.kind(), IoErrorKind::TimedOut);
+}
+
+TEST(OpenLink, RefusesAnInvalidConfigurationBeforeConnecting) {
+    Config config = tcp_config(closed_port_address());
+    config.serial.max_response_bytes = 255;
+    const auto link = open_link(config);
+    ASSERT_FALSE(link);
+    ASSERT_TRUE(std::holds_alternative<ConnectionError::Config>(link.error().value()));
+    EXPECT_EQ(display(link.error()),
+              "invalid configuration: serial.max_response_bytes must be in 256..=16777216");
+}
+
+TEST(SerialLink, OpensThePortRaw8N1WithoutFlowControl) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    char name[256] = {};
+    ASSERT_EQ(::ttyname_r(slave, name, sizeof name), 0);
+    {
+        auto link = open_link(serial_config(name));
+        ASSERT_TRUE(link) << display(link.error());
+        termios settings{};
+        ASSERT_EQ(::tcgetattr(slave, &settings), 0);
+        EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+        EXPECT_EQ(settings.c_cflag & (CREAD | CLOCAL), static_cast<tcflag_t>(CREAD | CLOCAL));
+        EXPECT_EQ(settings.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | BRKINT | ISTRIP), 0u);
+        EXPECT_EQ(settings.c_oflag & OPOST, 0u);
+        EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B115200));
+        EXPECT_EQ(::cfgetispeed(&settings), static_cast<speed_t>(B115200));
+    }
+    ::close(slave);
+    ::close(master);
+}
+
+TEST(SerialLink, TakesRatesOutsideTheStandardList) {
+    PtyPeer peer([](PeerEnd&) {});
+    const auto stream = open_serial(peer.path(), 1843200, 100);
+    EXPECT_TRUE(stream) << display(stream.error());
+}
+
+TEST(SerialLink, KeepsThePortToItself) {
+    PtyPeer peer([](PeerEnd&) {});
+    DeviceLink first = open_or_die(serial_config(peer.path()));
+    const auto second = open_link(serial_config(peer.path()));
+    ASSERT_FALSE(second);
+    ASSERT_TRUE(std::holds_alternative<ConnectionError::Serial>(second.error().value()));
+    EXPECT_TRUE(display(second.error()).starts_with("serial connection: "));
+}
+
+TEST(SerialLink, OpeningFailuresShowTheSystemMessage) {
+    const auto missing = open_link(serial_config("/dev/vireo-no-such-port"));
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(display(missing.error()), "serial connection: No such file or directory");
+
+    const auto not_a_port = open_link(serial_config("/dev/null"));
+    ASSERT_FALSE(not_a_port);
+    EXPECT_EQ(display(not_a_port.error()), "serial connection: Inappropriate ioctl for device");
+}
+
+TEST(SerialLink, CarriesBytesBothWays) {
+    std::promise<std::string> received;
+    PtyPeer peer([&](PeerEnd& end) {
+        received.set_value(end.read_until('\r'));
+        end.send("reply");
+    });
+    DeviceLink link = open_or_die(serial_config(peer.path()));
+    ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("version\r")));
+    ASSERT_TRUE(flush_stream(link.reader().stream()));
+    EXPECT_EQ(received.get_future().get(), "version\r");
+    EXPECT_EQ(read_text(link, 5), "reply");
+}
+
+TEST(SerialLink, AWriteTheDeviceNeverTakesEndsAsWriteZero) {
+    PtyPeer peer([](PeerEnd&) {});  // never reads, so the terminal's queue fills up
+    DeviceLink link = open_or_die(serial_config(peer.path(), 50));
+    const std::string flood(1 << 20, 'a');
+    const auto written = write_all_stream(link.reader().stream(), bytes_of(flood));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().kind(), IoErrorKind::WriteZero);
+    EXPECT_EQ(display(written.error()), "failed to write whole buffer");
+}
+
+TEST(SerialLink, SilentDeviceTimesOutEachRead) {
+    PtyPeer peer([](PeerEnd& end) { end.read_to_end(); });
+    DeviceLink link = open_or_die(serial_config(peer.path(), 50));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto read = read_exactly(link, 1);
+        ASSERT_FALSE(read);
+        EXPECT_EQ(read.error().kind(), IoErrorKind::TimedOut);
+        EXPECT_EQ(display(read.error()), "Operation timed out");
+    }
+}
+
+TEST(SerialLink, TricklingBytesNeverTimeOut) {
+    PtyPeer peer([](PeerEnd& end) {
+        end.read_until('\r');
+        end.send_slowly("trickle", 30ms);
+    });
+    DeviceLink link = open_or_die(serial_config(peer.path(), 300));
+    ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("go\r")));
+    EXPECT_EQ(read_text(link, 7), "trickle");
+}
+
+TEST(SerialLink, HangUpEndsTheStream) {
+    PtyPeer peer([](PeerEnd& end) {
+        end.read_until('\r');
+        end.send("ab");
+        end.close();
+    });
+    DeviceLink link = open_or_die(serial_config(peer.path()));
+    ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("go\r")));
+    const auto read = read_exactly(link, 3);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind(), IoErrorKind::UnexpectedEof);
+    EXPECT_EQ(display(read.error()), "failed to fill whole buffer");
+}
+
+}  // namespace
+}  // namespace vireo
