@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/log_capture.hpp"
+#include "log_capture.hpp"
 #include "transport/transport_error.hpp"
 
 namespace vireo {

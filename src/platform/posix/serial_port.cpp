@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/posix/descriptor_guard.hpp"
 #include "platform/posix/serial_custom_baud.hpp"
 
 namespace vireo::platform {
@@ -21,28 +22,6 @@ namespace vireo::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-IoError timed_out() {
-    return IoError::with_message(IoErrorKind::TimedOut, "Operation timed out");
-}
-
-// Closes the descriptor unless opening got as far as handing it over.
-class DescriptorGuard {
-  public:
-    explicit DescriptorGuard(int fd) : fd_(fd) {}
-    DescriptorGuard(const DescriptorGuard&) = delete;
-    DescriptorGuard& operator=(const DescriptorGuard&) = delete;
-    ~DescriptorGuard() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
 
 struct StandardRate {
     std::uint32_t baudrate;

@@ -14,34 +14,13 @@
 #include <utility>
 
 #include "common/socket_address.hpp"
+#include "platform/posix/descriptor_guard.hpp"
 
 namespace vireo::platform {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-IoError timed_out() {
-    return IoError::with_message(IoErrorKind::TimedOut, "Operation timed out");
-}
-
-// Closes the socket on every failure path of connecting.
-class SocketGuard {
-  public:
-    explicit SocketGuard(int fd) : fd_(fd) {}
-    SocketGuard(const SocketGuard&) = delete;
-    SocketGuard& operator=(const SocketGuard&) = delete;
-    ~SocketGuard() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
 
 struct NativeAddress {
     sockaddr_storage storage{};
@@ -182,7 +161,7 @@ std::expected<TcpSocket, IoError> connect_tcp_socket(std::string_view address,
     }
     const NativeAddress native = to_native(*parsed);
 
-    SocketGuard fd(::socket(native.storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    DescriptorGuard fd(::socket(native.storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (fd.get() < 0) {
         return std::unexpected(IoError::last_os_error());
     }
