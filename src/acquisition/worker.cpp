@@ -88,9 +88,7 @@ std::expected<std::vector<Sample>, AcquisitionError> drive_instrument(
         return std::unexpected(std::move(identity.error()));
     }
 
-    if (auto valid = validate_request(request); !valid) {
-        return std::unexpected(invalid_request(std::move(valid.error())));
-    }
+    // Tests the request once more, then against the detected model's frequency rules.
     auto profile = model_profile(identity->detected_model, request);
     if (!profile) {
         return std::unexpected(AcquisitionError::Protocol{std::move(profile.error())});

@@ -12,6 +12,7 @@
 #include "config/default_config.hpp"
 #include "config/typed_reader.hpp"
 #include "instrument_double.hpp"
+#include "log_capture.hpp"
 
 namespace vireo {
 namespace {
@@ -305,6 +306,28 @@ TEST_F(WorkerTest, ACsvFailureKeepsTheLastStatus) {
     EXPECT_EQ(failed.progress, 99u);
     EXPECT_TRUE(failed.error.starts_with("I/O: ")) << failed.error;
     EXPECT_FALSE(lock_state(state)->samples.has_value());
+}
+
+TEST_F(WorkerTest, LogsTheFailureAndTheDiagnosticReplies) {
+    sim::InstrumentDouble instrument(sim::Options{
+        .model = sim::Model::Ultra, .fault = sim::FaultKind::Reject, .fault_command = "pause"});
+    const testing::LogCapture capture(log::Level::Debug);
+    const Outcome failed = outcome_of(run(config_for(instrument.listen_tcp()), SWEEP));
+
+    std::vector<std::string> diagnostics;
+    std::vector<testing::CapturedRecord> errors;
+    for (const auto& record : capture.records()) {
+        if (record.level == log::Level::Debug && record.target == "vireo::acquisition") {
+            diagnostics.push_back(record.message.substr(0, record.message.find(':')));
+        } else {
+            errors.push_back(record);
+        }
+    }
+    EXPECT_EQ(diagnostics,
+              (std::vector<std::string>{"leveloffset", "vbat", "usart_cfg", "threads", "marker"}));
+    EXPECT_EQ(
+        errors,
+        (std::vector<testing::CapturedRecord>{{log::Level::Error, "vireo::scan", failed.error}}));
 }
 
 TEST(FrameProgress, RisesFromTwentyToNinetyFivePerChunk) {
