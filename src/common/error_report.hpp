@@ -14,6 +14,8 @@ namespace vireo {
 
 class ErrorReport {
   public:
+    // Pass the error type itself (an AppError, not one of its variant structs): the report
+    // walks the chain through that type's own display, debug and source.
     template <class E>
     requires(!std::is_same_v<E, ErrorReport>) explicit ErrorReport(
         E error, std::source_location location = std::source_location::current())
