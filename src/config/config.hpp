@@ -73,7 +73,7 @@ struct OutputConfig {
     friend bool operator==(const OutputConfig&, const OutputConfig&) = default;
 };
 
-// Section [logging]: the log specification and the log file's directory.
+// Section [logging]: the log filter and the log file's directory.
 struct LoggingConfig {
     std::string filter;
     std::filesystem::path directory;
