@@ -17,6 +17,12 @@ namespace vireo {
 
 namespace {
 
+// Standard error may be closed or full. The line is only a courtesy to the user: loading still
+// returns its result, so a failed write must not throw (fmt::print would) and is ignored.
+void print_to_stderr(const std::string& line) {
+    (void)std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 std::expected<std::string, IoError> read_text_file(const std::filesystem::path& path) {
     auto file = platform::File::open_read(path);
     if (!file) {
@@ -41,8 +47,8 @@ std::expected<Config, ConfigError> load(const std::filesystem::path& path) {
         }
         auto defaults = read_config_document(DEFAULT_CONFIG);
         if (!defaults) {
-            fmt::print(stderr, "embedded configuration must be valid: {}\n",
-                       debug(defaults.error()));
+            print_to_stderr(
+                fmt::format("embedded configuration must be valid: {}\n", debug(defaults.error())));
             std::abort();
         }
         return std::move(*defaults);
@@ -62,8 +68,8 @@ std::filesystem::path resolve_config_path() {
 std::expected<Config, ConfigError> load_config(const std::filesystem::path& path) {
     auto config = load(path);
     if (!config) {
-        fmt::print(stderr, "Cannot load {}: {}\n", utf8_lossy(path.native()),
-                   display(config.error()));
+        print_to_stderr(fmt::format("Cannot load {}: {}\n", utf8_lossy(path.native()),
+                                    display(config.error())));
     }
     return config;
 }

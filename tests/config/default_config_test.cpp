@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/save.hpp"
 #include "config/typed_reader.hpp"
 #include "config/validate.hpp"
 #include "config_fixtures.hpp"
@@ -21,6 +22,20 @@ std::vector<std::string_view> lines_of(std::string_view text) {
         text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
     }
     return lines;
+}
+
+// The section headers and the keys of a TOML text, in the order they stand.
+std::vector<std::string_view> layout_of(std::string_view text) {
+    std::vector<std::string_view> layout;
+    for (const std::string_view line : lines_of(text)) {
+        const auto equals = line.find(" = ");
+        if (line.starts_with("[")) {
+            layout.push_back(line);
+        } else if (!line.starts_with("#") && equals != std::string_view::npos) {
+            layout.push_back(line.substr(0, equals));
+        }
+    }
+    return layout;
 }
 
 TEST(DefaultConfig, IsFiftyEightAsciiLinesEachEndedByALineFeed) {
@@ -54,6 +69,17 @@ TEST(DefaultConfig, LaysOutSectionsAfterOneEmptyLineEach) {
     const std::vector<std::string_view> expected = {"[connection]", "[serial]", "[scan]",
                                                     "[ui]",         "[output]", "[logging]"};
     EXPECT_EQ(headers, expected);
+}
+
+// Reading does not depend on the order of keys, so test it against the saved layout, which
+// follows the declared order.
+TEST(DefaultConfig, KeysStandInDeclaredOrder) {
+    const auto config = read_config_document(DEFAULT_CONFIG);
+    ASSERT_TRUE(config) << display(config.error());
+    const auto saved = config_to_toml(*config);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(layout_of(DEFAULT_CONFIG), layout_of(*saved));
+    EXPECT_EQ(layout_of(DEFAULT_CONFIG).size(), 34u + 6u);
 }
 
 TEST(DefaultConfig, ReadsIntoExactlyTheDefaultsAndPassesValidation) {

@@ -1,5 +1,9 @@
 #include "config/load.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -164,6 +168,41 @@ TEST_F(LoadConfig, LeavesTheFileAsItWas) {
     EXPECT_EQ(fixtures::read_file("config.toml"), content);
     EXPECT_EQ(std::filesystem::last_write_time("config.toml"), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// Points standard error at another descriptor for the test, and back afterwards.
+class RedirectedStderr {
+  public:
+    explicit RedirectedStderr(int fd) : saved_(::dup(STDERR_FILENO)) {
+        std::fflush(stderr);
+        ::dup2(fd, STDERR_FILENO);
+    }
+    ~RedirectedStderr() {
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        std::clearerr(stderr);
+    }
+    RedirectedStderr(const RedirectedStderr&) = delete;
+    RedirectedStderr& operator=(const RedirectedStderr&) = delete;
+
+  private:
+    int saved_;
+};
+
+TEST_F(LoadConfig, ReturnsTheErrorWhenStandardErrorCannotBeWritten) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full < 0) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    write_file("config.toml", "extra = 1\n");
+    std::expected<Config, ConfigError> loaded = expected_defaults();
+    {
+        RedirectedStderr redirected(full);
+        loaded = load_config("config.toml");
+    }
+    ::close(full);
+    ASSERT_FALSE(loaded);
+    EXPECT_TRUE(std::holds_alternative<ConfigError::Parse>(loaded.error().value()));
 }
 
 TEST(ParseWithDefaults, ReportsTheFirstFailingStep) {
