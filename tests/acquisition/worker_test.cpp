@@ -1,9 +1,11 @@
 #include "acquisition/worker.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -223,6 +225,77 @@ TEST_F(WorkerTest, FailuresBeforeTheInstrumentIsPaused) {
     EXPECT_EQ(instrument.received_commands().back(), "info");
 }
 
+// Failures in the dialogue before "pause": the run ends at once, with the status and progress
+// of the step that failed, and the instrument is never sent "resume".
+TEST_F(WorkerTest, InstrumentFailuresBeforePauseNeverResume) {
+    struct Case {
+        const char* name;
+        sim::Options options;
+        std::function<void(Config&)> adjust;
+        std::string status;
+        std::string error;
+        bool identified;  // the identification text was published
+        std::string last_command;
+    };
+    const Case cases[] = {
+        {"empty version reply",
+         {.model = sim::Model::Basic, .echo = false, .reply_overrides = {{"version", ""}}},
+         {},
+         "Identifying instrument",
+         "the instrument returned an empty version or info reply",
+         false,
+         "info"},
+        {"configured model differs",
+         {.model = sim::Model::Basic},
+         [](Config& c) { c.scan.device_model = DeviceModel::Ultra; },
+         "Identifying instrument",
+         "configured model tinySA Ultra family does not match detected tinySA Basic",
+         false,
+         "info"},
+        {"missing scanraw",
+         {.model = sim::Model::Ultra, .hidden_commands = {"scanraw"}},
+         {},
+         "Identifying instrument",
+         "tinySA Ultra family firmware does not advertise required command \"scanraw\"",
+         false,
+         "help"},
+        {"diagnostic command unanswered",
+         {.model = sim::Model::Ultra, .fault = sim::FaultKind::NoPrompt, .fault_command = "vbat"},
+         [](Config& c) { c.connection.tcp_timeout_ms = 200; },
+         "Identifying instrument",
+         "serial transport: Operation timed out",
+         true,
+         "vbat"},
+        {"readback mismatch",
+         {.model = sim::Model::Basic,
+          .reply_overrides = {{"zero", "usage: zero {level}\r\n50dBm\r\n"}}},
+         {},
+         "Configuring scan",
+         "raw-level offset readback is 50 dB after requesting 128 dB",
+         true,
+         "zero"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::InstrumentDouble instrument(c.options);
+        Config config = config_for(instrument.listen_tcp());
+        if (c.adjust) {
+            c.adjust(config);
+        }
+        const auto state = run(config, SWEEP);
+        const Outcome failed = outcome_of(state);
+        EXPECT_EQ(failed.status, c.status);
+        EXPECT_EQ(failed.progress, 5u);
+        EXPECT_EQ(failed.error, c.error);
+        EXPECT_EQ(info_text(state).starts_with("Detected "), c.identified) << info_text(state);
+        const auto commands = instrument.received_commands();
+        ASSERT_FALSE(commands.empty());
+        EXPECT_EQ(commands.back(), c.last_command);
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "resume"), 0);
+        EXPECT_TRUE(csv_files().empty());
+    }
+}
+
 TEST_F(WorkerTest, ConnectionFailuresReadAsTheLinkSaysThem) {
     std::string address;
     {
@@ -246,23 +319,34 @@ TEST_F(WorkerTest, EveryWayOutAfterPausePassesThroughResume) {
         std::string status;
         std::uint64_t progress;
         std::string error_start;
+        std::string last_sweep_command;  // the sweep stops here; only "resume" follows
     };
+    const std::string scanraw = "scanraw 240000000 800000000 101";
     const Case cases[] = {
         {"rejected pause",
          {.model = sim::Model::Ultra, .fault = sim::FaultKind::Reject, .fault_command = "pause"},
          "Configuring scan",
          20,
-         "device rejected \"pause\": "},
+         "device rejected \"pause\": ",
+         "pause"},
+        {"rejected input mode",
+         {.model = sim::Model::Ultra, .fault = sim::FaultKind::Reject, .fault_command = "mode"},
+         "Configuring scan",
+         20,
+         "device rejected \"mode low input\": ",
+         "mode low input"},
         {"bad frame, resume fine",
          {.model = sim::Model::Ultra, .fault = sim::FaultKind::BadAlignment, .fault_count = 5},
          "Acquiring samples",
          95,
-         "sample 5 has alignment byte 0x58; expected 0x78"},
+         "sample 5 has alignment byte 0x58; expected 0x78",
+         scanraw},
         {"good frame, resume rejected",
          {.model = sim::Model::Ultra, .fault = sim::FaultKind::Reject, .fault_command = "resume"},
          "Acquiring samples",
          95,
-         "device rejected \"resume\": "},
+         "device rejected \"resume\": ",
+         scanraw},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -271,7 +355,11 @@ TEST_F(WorkerTest, EveryWayOutAfterPausePassesThroughResume) {
         EXPECT_EQ(failed.status, c.status);
         EXPECT_EQ(failed.progress, c.progress);
         EXPECT_TRUE(failed.error.starts_with(c.error_start)) << failed.error;
-        EXPECT_EQ(instrument.received_commands().back(), "resume");
+        const auto commands = instrument.received_commands();
+        ASSERT_GE(commands.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(commands.end() - 2, commands.end()),
+                  (std::vector<std::string>{c.last_sweep_command, "resume"}));
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "resume"), 1);
         EXPECT_TRUE(csv_files().empty());
     }
 }
