@@ -32,10 +32,14 @@ class SerialPort {
   private:
     friend std::expected<SerialPort, SerialError> open_serial_port(std::string_view, std::uint32_t,
                                                                    std::uint64_t);
-    SerialPort(int fd, int timeout_ms) : fd_(fd), timeout_ms_(timeout_ms) {}
+    SerialPort(int fd, int timeout_ms, bool release_exclusive)
+        : fd_(fd), timeout_ms_(timeout_ms), release_exclusive_(release_exclusive) {}
+    void close_port();
 
     int fd_ = -1;
     int timeout_ms_ = 0;
+    // The exclusive hold was ours to take, so it is ours to give back on closing.
+    bool release_exclusive_ = false;
 };
 
 // Opens the device at `path` for this process alone, raw 8N1 at `baudrate` (any rate the

@@ -1,8 +1,10 @@
 #include "transport/device_link.hpp"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -253,13 +255,44 @@ TEST(SerialLink, TakesRatesOutsideTheStandardList) {
     EXPECT_TRUE(stream) << display(stream.error());
 }
 
-TEST(SerialLink, KeepsThePortToItself) {
+// Whether the terminal refuses further opens to all but privileged users (TIOCEXCL).
+int exclusive_flag(int fd) {
+    int flag = -1;
+    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &flag), 0);
+    return flag;
+}
+
+TEST(SerialLink, KeepsThePortToItselfAndGivesItBackWhenClosed) {
     PtyPeer peer([](PeerEnd&) {});
-    DeviceLink first = open_or_die(serial_config(peer.path()));
-    const auto second = open_link(serial_config(peer.path()));
-    ASSERT_FALSE(second);
-    ASSERT_TRUE(std::holds_alternative<ConnectionError::Serial>(second.error().value()));
-    EXPECT_TRUE(display(second.error()).starts_with("serial connection: "));
+    const int watcher = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    {
+        DeviceLink first = open_or_die(serial_config(peer.path()));
+        EXPECT_EQ(exclusive_flag(watcher), 1);
+        const auto second = open_link(serial_config(peer.path()));
+        ASSERT_FALSE(second);
+        ASSERT_TRUE(std::holds_alternative<ConnectionError::Serial>(second.error().value()));
+        EXPECT_TRUE(display(second.error()).starts_with("serial connection: "));
+        // The refused opener leaves the first one's hold in place.
+        EXPECT_EQ(exclusive_flag(watcher), 1);
+    }
+    // A hold left behind would make the port busy for the user's next run.
+    EXPECT_EQ(exclusive_flag(watcher), 0);
+    ::close(watcher);
+}
+
+TEST(SerialLink, LeavesAnotherProgramsExclusiveHoldInPlace) {
+    PtyPeer peer([](PeerEnd&) {});
+    const int other = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+    const bool opened = open_link(serial_config(peer.path())).has_value();
+    const int flag = exclusive_flag(other);
+    ::close(other);
+    if (!opened) {
+        GTEST_SKIP() << "only a privileged user gets past another program's hold";
+    }
+    EXPECT_EQ(flag, 1);
 }
 
 TEST(SerialLink, OpeningFailuresShowTheSystemMessage) {

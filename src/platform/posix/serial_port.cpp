@@ -74,23 +74,35 @@ int poll_timeout(Clock::time_point deadline) {
 }  // namespace
 
 SerialPort::SerialPort(SerialPort&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), timeout_ms_(other.timeout_ms_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      timeout_ms_(other.timeout_ms_),
+      release_exclusive_(other.release_exclusive_) {}
 
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+        close_port();
         fd_ = std::exchange(other.fd_, -1);
         timeout_ms_ = other.timeout_ms_;
+        release_exclusive_ = other.release_exclusive_;
     }
     return *this;
 }
 
 SerialPort::~SerialPort() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    close_port();
+}
+
+void SerialPort::close_port() {
+    if (fd_ < 0) {
+        return;
     }
+    // The terminal keeps TIOCEXCL past the last close; left set, it would refuse the user's
+    // next run.
+    if (release_exclusive_) {
+        ::ioctl(fd_, TIOCNXCL);
+    }
+    ::close(fd_);
+    fd_ = -1;
 }
 
 std::expected<std::size_t, IoError> SerialPort::read(std::span<std::uint8_t> buffer) {
@@ -173,12 +185,24 @@ std::expected<SerialPort, SerialError> open_serial_port(std::string_view path,
         return std::unexpected(SerialError::from_os(errno));
     }
     // TIOCEXCL keeps other programs out; root ignores it, so a lock keeps a second Vireo out.
-    if (::ioctl(fd.get(), TIOCEXCL) != 0 || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    // The lock comes first: a second Vireo turned away must not touch the first one's hold.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
+    int held_already = 0;
+    if (::ioctl(fd.get(), TIOCGEXCL, &held_already) != 0) {
+        held_already = 0;
+    }
+    if (::ioctl(fd.get(), TIOCEXCL) != 0) {
+        return std::unexpected(SerialError::from_os(errno));
+    }
+    const int timeout = timeout_ms > INT_MAX ? INT_MAX : static_cast<int>(timeout_ms);
+    // From here on every failure closes the port through its destructor, which gives the hold
+    // back.
+    SerialPort port(fd.release(), timeout, held_already == 0);
 
     termios settings{};
-    if (::tcgetattr(fd.get(), &settings) != 0) {
+    if (::tcgetattr(port.fd_, &settings) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
     make_raw(settings);
@@ -186,23 +210,21 @@ std::expected<SerialPort, SerialError> open_serial_port(std::string_view path,
     if (speed && ::cfsetspeed(&settings, *speed) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
-    if (::tcsetattr(fd.get(), TCSANOW, &settings) != 0) {
+    if (::tcsetattr(port.fd_, TCSANOW, &settings) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
     if (!speed) {
-        if (const int error = detail::set_custom_baud(fd.get(), baudrate); error != 0) {
+        if (const int error = detail::set_custom_baud(port.fd_, baudrate); error != 0) {
             return std::unexpected(SerialError::from_os(error));
         }
     }
 
     // Devices without modem lines (pseudo-terminals among them) refuse this; that is fine.
     const int lines = TIOCM_DTR | TIOCM_RTS;
-    if (::ioctl(fd.get(), TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
+    if (::ioctl(port.fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
         return std::unexpected(SerialError::from_os(errno));
     }
-
-    const int timeout = timeout_ms > INT_MAX ? INT_MAX : static_cast<int>(timeout_ms);
-    return SerialPort(fd.release(), timeout);
+    return port;
 }
 
 }  // namespace vireo::platform
