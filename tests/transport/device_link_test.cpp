@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <future>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -110,6 +111,19 @@ TEST(TcpLink, CarriesBytesBothWaysAndTakesTheReplyLimitFromTheSerialSection) {
     ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("out!")));
     ASSERT_TRUE(flush_stream(link.reader().stream()));
     EXPECT_EQ(received.get_future().get(), "out!");
+}
+
+TEST(TcpLink, TakesTheLongestTimeOuts) {
+    // A time-out this long must not wrap round into a wait that has already expired.
+    for (const std::uint64_t timeout_ms :
+         {std::uint64_t{10'000'000'000'000}, std::numeric_limits<std::uint64_t>::max()}) {
+        SCOPED_TRACE(timeout_ms);
+        TcpPeer peer([](PeerEnd& end) { end.send("ok"); });
+        auto stream = connect_tcp(peer.address(), timeout_ms);
+        ASSERT_TRUE(stream) << display(stream.error());
+        std::uint8_t reply[2] = {};
+        EXPECT_EQ(read_stream(*stream, reply), 2u);
+    }
 }
 
 TEST(TcpLink, ConnectsOverIpv6Loopback) {
