@@ -26,7 +26,8 @@ class SerialPort {
     std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer);
     // Writes as much as fits within the time-out; the count may be short, even 0.
     std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> bytes);
-    // Waits until everything written has left for the device.
+    // Waits until everything written has left for the device; what has not left within the
+    // time-out is TimedOut "Operation timed out".
     std::expected<void, IoError> flush();
 
   private:

@@ -12,6 +12,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "platform/posix/descriptor_guard.hpp"
@@ -163,6 +164,26 @@ std::expected<std::size_t, IoError> SerialPort::write(std::span<const std::uint8
 }
 
 std::expected<void, IoError> SerialPort::flush() {
+    // tcdrain alone waits for ever on a device that has stopped taking data (the bytes sit in
+    // the driver's queue, where the write's time-out no longer reaches them), so the queue is
+    // watched until it empties within the time-out first.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms_);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(IoError::last_os_error());
+        }
+        if (queued <= 0) {
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            return std::unexpected(timed_out());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     while (::tcdrain(fd_) != 0) {
         if (errno != EINTR) {
             return std::unexpected(IoError::last_os_error());
