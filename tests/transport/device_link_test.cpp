@@ -22,6 +22,7 @@
 #include "config/typed_reader.hpp"
 #include "instrument_double.hpp"
 #include "scripted_peer.hpp"
+#include "tty_speed.hpp"
 
 namespace vireo {
 namespace {
@@ -263,10 +264,19 @@ TEST(SerialLink, OpensThePortRaw8N1WithoutFlowControl) {
     ::close(master);
 }
 
-TEST(SerialLink, TakesRatesOutsideTheStandardList) {
+TEST(SerialLink, PassesTheRateThroughUnchanged) {
     PtyPeer peer([](PeerEnd&) {});
-    const auto stream = open_serial(peer.path(), 1843200, 100);
-    EXPECT_TRUE(stream) << display(stream.error());
+    const int watcher = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    for (const std::uint32_t baudrate : {115200u, 1843200u, 9600u}) {
+        SCOPED_TRACE(baudrate);
+        const auto stream = open_serial(peer.path(), baudrate, 100);
+        ASSERT_TRUE(stream) << display(stream.error());
+        const test::TtySpeed speed = test::tty_speed(watcher);
+        EXPECT_EQ(speed.output, baudrate);
+        EXPECT_EQ(speed.input, baudrate);
+    }
+    ::close(watcher);
 }
 
 // Whether the terminal refuses further opens to all but privileged users (TIOCEXCL).

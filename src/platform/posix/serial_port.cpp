@@ -228,8 +228,13 @@ std::expected<SerialPort, SerialError> open_serial_port(std::string_view path,
     }
     make_raw(settings);
     const auto speed = standard_speed(baudrate);
-    if (speed && ::cfsetspeed(&settings, *speed) != 0) {
-        return std::unexpected(SerialError::from_os(errno));
+    if (speed) {
+        // A custom rate set earlier leaves the input side in CIBAUD, which cfsetspeed does
+        // not touch; cleared, the input follows the output again.
+        settings.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
+        if (::cfsetspeed(&settings, *speed) != 0) {
+            return std::unexpected(SerialError::from_os(errno));
+        }
     }
     if (::tcsetattr(port.fd_, TCSANOW, &settings) != 0) {
         return std::unexpected(SerialError::from_os(errno));
