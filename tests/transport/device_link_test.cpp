@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <future>
 #include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -228,6 +231,41 @@ TEST(TcpLink, ConnectGivesUpAfterTheTimeOut) {
     const auto* tcp = std::get_if<ConnectionError::Tcp>(&failure->value());
     ASSERT_NE(tcp, nullptr);
     EXPECT_EQ(tcp->error.kind(), IoErrorKind::TimedOut);
+}
+
+void ignore_signal(int) {}
+
+TEST(DeviceLink, RetriesAReadThatASignalInterrupted) {
+    // Without SA_RESTART the blocked read returns EINTR, which the link must not pass on.
+    struct sigaction action {};
+    action.sa_handler = ignore_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial" : "TCP");
+        std::promise<void> interrupted;
+        const auto script = [&](PeerEnd& end) {
+            interrupted.get_future().wait();
+            end.send("late");
+            end.read_to_end();
+        };
+        std::optional<TcpPeer> tcp;
+        std::optional<PtyPeer> pty;
+        DeviceLink link = serial ? open_or_die(serial_config(pty.emplace(script).path()))
+                                 : open_or_die(tcp_config(tcp.emplace(script).address()));
+        const pthread_t reader = ::pthread_self();
+        std::thread interrupter([&] {
+            std::this_thread::sleep_for(50ms);
+            ::pthread_kill(reader, SIGUSR1);
+            std::this_thread::sleep_for(50ms);
+            interrupted.set_value();
+        });
+        EXPECT_EQ(read_text(link, 4), "late");
+        interrupter.join();
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 TEST(OpenLink, RefusesAnInvalidConfigurationBeforeConnecting) {
