@@ -26,16 +26,21 @@ class SerialPort {
     std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer);
     // Writes as much as fits within the time-out; the count may be short, even 0.
     std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> bytes);
-    // Waits until everything written has left for the device.
+    // Waits until everything written has left for the device; what has not left within the
+    // time-out is TimedOut "Operation timed out".
     std::expected<void, IoError> flush();
 
   private:
     friend std::expected<SerialPort, SerialError> open_serial_port(std::string_view, std::uint32_t,
                                                                    std::uint64_t);
-    SerialPort(int fd, int timeout_ms) : fd_(fd), timeout_ms_(timeout_ms) {}
+    SerialPort(int fd, int timeout_ms, bool release_exclusive)
+        : fd_(fd), timeout_ms_(timeout_ms), release_exclusive_(release_exclusive) {}
+    void close_port();
 
     int fd_ = -1;
     int timeout_ms_ = 0;
+    // The exclusive hold was ours to take, so it is ours to give back on closing.
+    bool release_exclusive_ = false;
 };
 
 // Opens the device at `path` for this process alone, raw 8N1 at `baudrate` (any rate the

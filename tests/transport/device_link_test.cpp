@@ -1,14 +1,20 @@
 #include "transport/device_link.hpp"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <future>
+#include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +25,7 @@
 #include "config/typed_reader.hpp"
 #include "instrument_double.hpp"
 #include "scripted_peer.hpp"
+#include "tty_speed.hpp"
 
 namespace vireo {
 namespace {
@@ -108,6 +115,19 @@ TEST(TcpLink, CarriesBytesBothWaysAndTakesTheReplyLimitFromTheSerialSection) {
     ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("out!")));
     ASSERT_TRUE(flush_stream(link.reader().stream()));
     EXPECT_EQ(received.get_future().get(), "out!");
+}
+
+TEST(TcpLink, TakesTheLongestTimeOuts) {
+    // A time-out this long must not wrap round into a wait that has already expired.
+    for (const std::uint64_t timeout_ms :
+         {std::uint64_t{10'000'000'000'000}, std::numeric_limits<std::uint64_t>::max()}) {
+        SCOPED_TRACE(timeout_ms);
+        TcpPeer peer([](PeerEnd& end) { end.send("ok"); });
+        auto stream = connect_tcp(peer.address(), timeout_ms);
+        ASSERT_TRUE(stream) << display(stream.error());
+        std::uint8_t reply[2] = {};
+        EXPECT_EQ(read_stream(*stream, reply), 2u);
+    }
 }
 
 TEST(TcpLink, ConnectsOverIpv6Loopback) {
@@ -213,6 +233,41 @@ TEST(TcpLink, ConnectGivesUpAfterTheTimeOut) {
     EXPECT_EQ(tcp->error.kind(), IoErrorKind::TimedOut);
 }
 
+void ignore_signal(int) {}
+
+TEST(DeviceLink, RetriesAReadThatASignalInterrupted) {
+    // Without SA_RESTART the blocked read returns EINTR, which the link must not pass on.
+    struct sigaction action {};
+    action.sa_handler = ignore_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial" : "TCP");
+        std::promise<void> interrupted;
+        const auto script = [&](PeerEnd& end) {
+            interrupted.get_future().wait();
+            end.send("late");
+            end.read_to_end();
+        };
+        std::optional<TcpPeer> tcp;
+        std::optional<PtyPeer> pty;
+        DeviceLink link = serial ? open_or_die(serial_config(pty.emplace(script).path()))
+                                 : open_or_die(tcp_config(tcp.emplace(script).address()));
+        const pthread_t reader = ::pthread_self();
+        std::thread interrupter([&] {
+            std::this_thread::sleep_for(50ms);
+            ::pthread_kill(reader, SIGUSR1);
+            std::this_thread::sleep_for(50ms);
+            interrupted.set_value();
+        });
+        EXPECT_EQ(read_text(link, 4), "late");
+        interrupter.join();
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
+}
+
 TEST(OpenLink, RefusesAnInvalidConfigurationBeforeConnecting) {
     Config config = tcp_config(closed_port_address());
     config.serial.max_response_bytes = 255;
@@ -247,19 +302,59 @@ TEST(SerialLink, OpensThePortRaw8N1WithoutFlowControl) {
     ::close(master);
 }
 
-TEST(SerialLink, TakesRatesOutsideTheStandardList) {
+TEST(SerialLink, PassesTheRateThroughUnchanged) {
     PtyPeer peer([](PeerEnd&) {});
-    const auto stream = open_serial(peer.path(), 1843200, 100);
-    EXPECT_TRUE(stream) << display(stream.error());
+    const int watcher = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    for (const std::uint32_t baudrate : {115200u, 1843200u, 9600u}) {
+        SCOPED_TRACE(baudrate);
+        const auto stream = open_serial(peer.path(), baudrate, 100);
+        ASSERT_TRUE(stream) << display(stream.error());
+        const test::TtySpeed speed = test::tty_speed(watcher);
+        EXPECT_EQ(speed.output, baudrate);
+        EXPECT_EQ(speed.input, baudrate);
+    }
+    ::close(watcher);
 }
 
-TEST(SerialLink, KeepsThePortToItself) {
+// Whether the terminal refuses further opens to all but privileged users (TIOCEXCL).
+int exclusive_flag(int fd) {
+    int flag = -1;
+    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &flag), 0);
+    return flag;
+}
+
+TEST(SerialLink, KeepsThePortToItselfAndGivesItBackWhenClosed) {
     PtyPeer peer([](PeerEnd&) {});
-    DeviceLink first = open_or_die(serial_config(peer.path()));
-    const auto second = open_link(serial_config(peer.path()));
-    ASSERT_FALSE(second);
-    ASSERT_TRUE(std::holds_alternative<ConnectionError::Serial>(second.error().value()));
-    EXPECT_TRUE(display(second.error()).starts_with("serial connection: "));
+    const int watcher = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    {
+        DeviceLink first = open_or_die(serial_config(peer.path()));
+        EXPECT_EQ(exclusive_flag(watcher), 1);
+        const auto second = open_link(serial_config(peer.path()));
+        ASSERT_FALSE(second);
+        ASSERT_TRUE(std::holds_alternative<ConnectionError::Serial>(second.error().value()));
+        EXPECT_TRUE(display(second.error()).starts_with("serial connection: "));
+        // The refused opener leaves the first one's hold in place.
+        EXPECT_EQ(exclusive_flag(watcher), 1);
+    }
+    // A hold left behind would make the port busy for the user's next run.
+    EXPECT_EQ(exclusive_flag(watcher), 0);
+    ::close(watcher);
+}
+
+TEST(SerialLink, LeavesAnotherProgramsExclusiveHoldInPlace) {
+    PtyPeer peer([](PeerEnd&) {});
+    const int other = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+    const bool opened = open_link(serial_config(peer.path())).has_value();
+    const int flag = exclusive_flag(other);
+    ::close(other);
+    if (!opened) {
+        GTEST_SKIP() << "only a privileged user gets past another program's hold";
+    }
+    EXPECT_EQ(flag, 1);
 }
 
 TEST(SerialLink, OpeningFailuresShowTheSystemMessage) {

@@ -12,6 +12,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "platform/posix/descriptor_guard.hpp"
@@ -74,23 +75,35 @@ int poll_timeout(Clock::time_point deadline) {
 }  // namespace
 
 SerialPort::SerialPort(SerialPort&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), timeout_ms_(other.timeout_ms_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      timeout_ms_(other.timeout_ms_),
+      release_exclusive_(other.release_exclusive_) {}
 
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+        close_port();
         fd_ = std::exchange(other.fd_, -1);
         timeout_ms_ = other.timeout_ms_;
+        release_exclusive_ = other.release_exclusive_;
     }
     return *this;
 }
 
 SerialPort::~SerialPort() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    close_port();
+}
+
+void SerialPort::close_port() {
+    if (fd_ < 0) {
+        return;
     }
+    // The terminal keeps TIOCEXCL past the last close; left set, it would refuse the user's
+    // next run.
+    if (release_exclusive_) {
+        ::ioctl(fd_, TIOCNXCL);
+    }
+    ::close(fd_);
+    fd_ = -1;
 }
 
 std::expected<std::size_t, IoError> SerialPort::read(std::span<std::uint8_t> buffer) {
@@ -151,6 +164,26 @@ std::expected<std::size_t, IoError> SerialPort::write(std::span<const std::uint8
 }
 
 std::expected<void, IoError> SerialPort::flush() {
+    // tcdrain alone waits for ever on a device that has stopped taking data (the bytes sit in
+    // the driver's queue, where the write's time-out no longer reaches them), so the queue is
+    // watched until it empties within the time-out first.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms_);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(IoError::last_os_error());
+        }
+        if (queued <= 0) {
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            return std::unexpected(timed_out());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     while (::tcdrain(fd_) != 0) {
         if (errno != EINTR) {
             return std::unexpected(IoError::last_os_error());
@@ -173,36 +206,51 @@ std::expected<SerialPort, SerialError> open_serial_port(std::string_view path,
         return std::unexpected(SerialError::from_os(errno));
     }
     // TIOCEXCL keeps other programs out; root ignores it, so a lock keeps a second Vireo out.
-    if (::ioctl(fd.get(), TIOCEXCL) != 0 || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    // The lock comes first: a second Vireo turned away must not touch the first one's hold.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
+    int held_already = 0;
+    if (::ioctl(fd.get(), TIOCGEXCL, &held_already) != 0) {
+        held_already = 0;
+    }
+    if (::ioctl(fd.get(), TIOCEXCL) != 0) {
+        return std::unexpected(SerialError::from_os(errno));
+    }
+    const int timeout = timeout_ms > INT_MAX ? INT_MAX : static_cast<int>(timeout_ms);
+    // From here on every failure closes the port through its destructor, which gives the hold
+    // back.
+    SerialPort port(fd.release(), timeout, held_already == 0);
 
     termios settings{};
-    if (::tcgetattr(fd.get(), &settings) != 0) {
+    if (::tcgetattr(port.fd_, &settings) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
     make_raw(settings);
     const auto speed = standard_speed(baudrate);
-    if (speed && ::cfsetspeed(&settings, *speed) != 0) {
-        return std::unexpected(SerialError::from_os(errno));
+    if (speed) {
+        // A custom rate set earlier leaves the input side in CIBAUD, which cfsetspeed does
+        // not touch; cleared, the input follows the output again.
+        settings.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
+        if (::cfsetspeed(&settings, *speed) != 0) {
+            return std::unexpected(SerialError::from_os(errno));
+        }
     }
-    if (::tcsetattr(fd.get(), TCSANOW, &settings) != 0) {
+    if (::tcsetattr(port.fd_, TCSANOW, &settings) != 0) {
         return std::unexpected(SerialError::from_os(errno));
     }
     if (!speed) {
-        if (const int error = detail::set_custom_baud(fd.get(), baudrate); error != 0) {
+        if (const int error = detail::set_custom_baud(port.fd_, baudrate); error != 0) {
             return std::unexpected(SerialError::from_os(error));
         }
     }
 
     // Devices without modem lines (pseudo-terminals among them) refuse this; that is fine.
     const int lines = TIOCM_DTR | TIOCM_RTS;
-    if (::ioctl(fd.get(), TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
+    if (::ioctl(port.fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
         return std::unexpected(SerialError::from_os(errno));
     }
-
-    const int timeout = timeout_ms > INT_MAX ? INT_MAX : static_cast<int>(timeout_ms);
-    return SerialPort(fd.release(), timeout);
+    return port;
 }
 
 }  // namespace vireo::platform

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -56,9 +57,13 @@ std::expected<void, IoError> set_blocking(int fd, bool blocking) {
     return {};
 }
 
+// The longest wait for a connect, 2147483647 seconds; a longer one would overflow the clock.
+constexpr std::uint64_t MAX_CONNECT_WAIT_MS = 2147483647ULL * 1000;
+
 // Waits for the started connect to finish within `timeout_ms`.
 std::expected<void, IoError> await_connect(int fd, std::uint64_t timeout_ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(std::min(timeout_ms, MAX_CONNECT_WAIT_MS));
     for (;;) {
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
