@@ -25,6 +25,7 @@
 #include "config/typed_reader.hpp"
 #include "instrument_double.hpp"
 #include "scripted_peer.hpp"
+#include "test_config.hpp"
 #include "tty_speed.hpp"
 
 namespace vireo {
@@ -35,14 +36,8 @@ using test::PeerEnd;
 using test::PtyPeer;
 using test::TcpPeer;
 
-Config defaults() {
-    auto config = read_config_document(DEFAULT_CONFIG);
-    EXPECT_TRUE(config.has_value());
-    return *config;
-}
-
 Config tcp_config(const std::string& address, std::uint64_t timeout_ms = 2000) {
-    Config config = defaults();
+    Config config = test::default_config();
     config.connection.backend = ConnectionBackend::Tcp;
     config.connection.tcp_address = address;
     config.connection.tcp_timeout_ms = timeout_ms;
@@ -50,7 +45,7 @@ Config tcp_config(const std::string& address, std::uint64_t timeout_ms = 2000) {
 }
 
 Config serial_config(const std::string& path, std::uint64_t timeout_ms = 2000) {
-    Config config = defaults();
+    Config config = test::default_config();
     config.connection.backend = ConnectionBackend::Serial;
     config.port = path;
     config.baudrate = 115200;

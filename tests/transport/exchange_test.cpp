@@ -10,6 +10,7 @@
 #include "config/typed_reader.hpp"
 #include "instrument_double.hpp"
 #include "scripted_peer.hpp"
+#include "test_config.hpp"
 #include "transport/device_link.hpp"
 
 namespace vireo {
@@ -20,15 +21,9 @@ using test::PeerEnd;
 using test::PtyPeer;
 using test::TcpPeer;
 
-Config base_config() {
-    auto config = read_config_document(DEFAULT_CONFIG);
-    EXPECT_TRUE(config.has_value());
-    return *config;
-}
-
 DeviceLink tcp_link(const TcpPeer& peer, std::uint64_t max_response_bytes = 65536,
                     std::uint64_t timeout_ms = 2000) {
-    Config config = base_config();
+    Config config = test::default_config();
     config.connection.backend = ConnectionBackend::Tcp;
     config.connection.tcp_address = peer.address();
     config.connection.tcp_timeout_ms = timeout_ms;
@@ -90,7 +85,7 @@ TEST(WriteCommand, SendsTheLineOverTheSerialPortToo) {
         seen.set_value(end.read_until('\r'));
         end.send("version\r\ntinySA_v1.4\r\nch> ");
     });
-    Config config = base_config();
+    Config config = test::default_config();
     config.port = peer.path();
     config.serial.timeout_ms = 2000;
     auto link = open_link(config);
@@ -267,7 +262,7 @@ void PrintTo(Via via, std::ostream* out) {
 
 DeviceLink link_to(sim::InstrumentDouble& instrument, Via via, std::uint64_t timeout_ms = 2000,
                    std::uint64_t max_response_bytes = 65536) {
-    Config config = base_config();
+    Config config = test::default_config();
     config.serial.max_response_bytes = max_response_bytes;
     if (via == Via::Tcp) {
         config.connection.backend = ConnectionBackend::Tcp;
