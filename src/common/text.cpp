@@ -8,6 +8,14 @@ namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
 
+// Characters a debug form writes as \u{..}: controls, invisible format characters, separators
+// and combining marks, which would otherwise hide or merge into their neighbours.
+bool needs_escape(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || (c >= 0x300 && c <= 0x36F) ||
+           (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2064) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
 void append_utf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
@@ -142,7 +150,7 @@ std::string quoted(std::string_view text) {
                 out += "\\\"";
                 break;
             default:
-                if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+                if (needs_escape(c)) {
                     out += fmt::format("\\u{{{:x}}}", static_cast<std::uint32_t>(c));
                 } else {
                     out.append(text.substr(0, d.length));

@@ -17,6 +17,10 @@ TEST(Quoted, EscapesQuotesBackslashesAndControls) {
         {"a\tb\r\nc", "\"a\\tb\\r\\nc\""},
         {std::string_view("\x01\x7f", 2), "\"\\u{1}\\u{7f}\""},
         {"\xc3\xa9t\xc3\xa9", "\"\xc3\xa9t\xc3\xa9\""},
+        // Zero width space, a combining acute accent, the byte-order mark.
+        {"a\xe2\x80\x8b"
+         "b\xcc\x81\xef\xbb\xbf",
+         "\"a\\u{200b}b\\u{301}\\u{feff}\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
