@@ -152,6 +152,9 @@ std::string quoted(std::string_view text) {
             default:
                 if (needs_escape(c)) {
                     out += fmt::format("\\u{{{:x}}}", static_cast<std::uint32_t>(c));
+                } else if (c == REPLACEMENT) {
+                    // Invalid bytes must not pass through: the quoted text stays valid UTF-8.
+                    append_utf8(out, REPLACEMENT);
                 } else {
                     out.append(text.substr(0, d.length));
                 }

@@ -10,7 +10,7 @@
 namespace vireo {
 
 // The text between double quotes, with backslash escapes for quotes, backslashes and control
-// characters ("\"a\\tb\"").
+// characters ("\"a\\tb\""); each invalid UTF-8 sequence becomes U+FFFD.
 std::string quoted(std::string_view text);
 
 // The bytes as UTF-8 text, each invalid sequence replaced by U+FFFD.

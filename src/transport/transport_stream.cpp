@@ -1,8 +1,27 @@
 #include "transport/transport_stream.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/overloaded.hpp"
 
 namespace vireo {
+
+namespace {
+
+std::size_t read_memory(TransportStream::Memory& m, std::span<std::uint8_t> buffer) {
+    const std::size_t count = std::min({buffer.size(), m.max_read, m.input.size() - m.position});
+    std::memcpy(buffer.data(), m.input.data() + m.position, count);
+    m.position += count;
+    return count;
+}
+
+std::size_t write_memory(TransportStream::Memory& m, std::span<const std::uint8_t> bytes) {
+    m.written.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return bytes.size();
+}
+
+}  // namespace
 
 std::expected<TransportStream, SerialError> open_serial(std::string_view port,
                                                         std::uint32_t baudrate,
@@ -28,6 +47,9 @@ std::expected<std::size_t, IoError> read_stream(TransportStream& stream,
     return std::visit(Overloaded{
                           [&](TransportStream::Serial& s) { return s.port.read(buffer); },
                           [&](TransportStream::Tcp& t) { return t.socket.read(buffer); },
+                          [&](TransportStream::Memory& m) -> std::expected<std::size_t, IoError> {
+                              return read_memory(m, buffer);
+                          },
                       },
                       stream.value());
 }
@@ -39,6 +61,9 @@ std::expected<void, IoError> write_all_stream(TransportStream& stream,
             std::visit(Overloaded{
                            [&](TransportStream::Serial& s) { return s.port.write(bytes); },
                            [&](TransportStream::Tcp& t) { return t.socket.write(bytes); },
+                           [&](TransportStream::Memory& m) -> std::expected<std::size_t, IoError> {
+                               return write_memory(m, bytes);
+                           },
                        },
                        stream.value());
         if (!written) {
@@ -57,11 +82,13 @@ std::expected<void, IoError> write_all_stream(TransportStream& stream,
 }
 
 std::expected<void, IoError> flush_stream(TransportStream& stream) {
-    return std::visit(Overloaded{
-                          [](TransportStream::Serial& s) { return s.port.flush(); },
-                          [](TransportStream::Tcp&) -> std::expected<void, IoError> { return {}; },
-                      },
-                      stream.value());
+    return std::visit(
+        Overloaded{
+            [](TransportStream::Serial& s) { return s.port.flush(); },
+            [](TransportStream::Tcp&) -> std::expected<void, IoError> { return {}; },
+            [](TransportStream::Memory&) -> std::expected<void, IoError> { return {}; },
+        },
+        stream.value());
 }
 
 }  // namespace vireo

@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <limits>
 #include <span>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -23,10 +25,19 @@ class TransportStream {
     struct Tcp {
         platform::TcpSocket socket;
     };
-    using Variant = std::variant<Serial, Tcp>;
+    // Bytes held in memory instead of a device, for tests and fuzzing: reads hand out `input`
+    // in pieces of at most `max_read` bytes, then report end of stream; writes go to `written`.
+    struct Memory {
+        std::string input;
+        std::size_t max_read = std::numeric_limits<std::size_t>::max();
+        std::string written;
+        std::size_t position = 0;
+    };
+    using Variant = std::variant<Serial, Tcp, Memory>;
 
     TransportStream(Serial v) : value_(std::move(v)) {}
     TransportStream(Tcp v) : value_(std::move(v)) {}
+    TransportStream(Memory v) : value_(std::move(v)) {}
 
     Variant& value() { return value_; }
     const Variant& value() const { return value_; }
@@ -54,7 +65,7 @@ std::expected<void, IoError> write_all_stream(TransportStream& stream,
                                               std::span<const std::uint8_t> bytes);
 
 // Serial: waits until the written bytes have left for the device. TCP: nothing to do, since
-// no-delay sends at once.
+// no-delay sends at once; nor in memory.
 std::expected<void, IoError> flush_stream(TransportStream& stream);
 
 }  // namespace vireo

@@ -21,6 +21,11 @@ TEST(Quoted, EscapesQuotesBackslashesAndControls) {
         {"a\xe2\x80\x8b"
          "b\xcc\x81\xef\xbb\xbf",
          "\"a\\u{200b}b\\u{301}\\u{feff}\""},
+        // Invalid bytes would make the quoted text invalid UTF-8: each sequence is U+FFFD.
+        {"a\xff"
+         "b\xe2\x82",
+         "\"a\xef\xbf\xbd"
+         "b\xef\xbf\xbd\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);

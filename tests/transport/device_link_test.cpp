@@ -158,6 +158,29 @@ TEST(TcpLink, ClosedPeerEndsAnExactRead) {
     EXPECT_EQ(display(read.error()), "failed to fill whole buffer");
 }
 
+// Devices hand out bytes in pieces of any size; exact reads must join them in order whether
+// they go through the buffer or straight into the caller's memory.
+TEST(MemoryLink, ExactReadsJoinPiecesOfAnySize) {
+    std::string input;
+    for (int i = 0; i < 10000; ++i) {
+        input += static_cast<char>(i % 251);
+    }
+    for (const std::size_t max_read :
+         {std::size_t{1}, std::size_t{3}, std::size_t{4096}, BufferedReader::CAPACITY,
+          std::numeric_limits<std::size_t>::max()}) {
+        SCOPED_TRACE(max_read);
+        DeviceLink link(TransportStream(TransportStream::Memory{input, max_read, {}, 0}), 65536);
+        EXPECT_EQ(read_text(link, 5), input.substr(0, 5));
+        EXPECT_EQ(read_text(link, 9000), input.substr(5, 9000));
+        EXPECT_EQ(read_text(link, 995), input.substr(9005));
+        EXPECT_EQ(read_text(link, 1), "error: failed to fill whole buffer");
+
+        ASSERT_TRUE(write_all_stream(link.reader().stream(), bytes_of("scanraw\r")));
+        EXPECT_EQ(std::get<TransportStream::Memory>(link.reader().stream().value()).written,
+                  "scanraw\r");
+    }
+}
+
 TEST(TcpLink, SilentPeerTimesOutEachRead) {
     TcpPeer peer([](PeerEnd& end) { end.read_to_end(); });
     DeviceLink link = open_or_die(tcp_config(peer.address(), 50));
