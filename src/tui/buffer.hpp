@@ -1,0 +1,102 @@
+#pragma once
+// The grid of cells a frame is drawn into before it goes to the terminal.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tui/style.hpp"
+
+namespace vireo::tui {
+
+// A rectangle of cells; x and y are absolute terminal coordinates.
+struct Rect {
+    std::uint16_t x = 0;
+    std::uint16_t y = 0;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+
+    constexpr std::uint32_t area() const { return std::uint32_t{width} * height; }
+    constexpr bool is_empty() const { return width == 0 || height == 0; }
+    // One past the last column and row (saturating at 65535).
+    constexpr std::uint16_t right() const { return saturating_add(x, width); }
+    constexpr std::uint16_t bottom() const { return saturating_add(y, height); }
+    constexpr bool contains(std::uint16_t cx, std::uint16_t cy) const {
+        return cx >= x && cx < right() && cy >= y && cy < bottom();
+    }
+    // The cells both rectangles cover; empty (with a zero size) when they do not meet.
+    constexpr Rect intersection(const Rect& other) const {
+        const std::uint16_t left = x > other.x ? x : other.x;
+        const std::uint16_t top = y > other.y ? y : other.y;
+        const std::uint16_t r = right() < other.right() ? right() : other.right();
+        const std::uint16_t b = bottom() < other.bottom() ? bottom() : other.bottom();
+        if (r <= left || b <= top) {
+            return Rect{left, top, 0, 0};
+        }
+        return Rect{left, top, static_cast<std::uint16_t>(r - left),
+                    static_cast<std::uint16_t>(b - top)};
+    }
+
+    friend constexpr bool operator==(const Rect&, const Rect&) = default;
+
+  private:
+    static constexpr std::uint16_t saturating_add(std::uint16_t a, std::uint16_t b) {
+        const std::uint32_t sum = std::uint32_t{a} + b;
+        return sum > 0xFFFF ? std::uint16_t{0xFFFF} : static_cast<std::uint16_t>(sum);
+    }
+};
+
+// One terminal cell. A wide character sits in the first of its two cells; the second holds
+// an empty symbol. Zero-width characters are joined to the symbol they follow.
+struct Cell {
+    std::string symbol = " ";
+    Color fg = Color::Reset;
+    Color bg = Color::Reset;
+    Modifier modifier = Modifier::None;
+
+    // Lays a partial style over the cell.
+    void set_style(const Style& style);
+    // Back to a blank in the default colours.
+    void reset() { *this = Cell{}; }
+
+    friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+class Buffer {
+  public:
+    // A blank buffer covering `area`.
+    explicit Buffer(Rect area);
+
+    Rect area() const { return area_; }
+    // The cell at absolute coordinates inside the area.
+    const Cell& cell(std::uint16_t x, std::uint16_t y) const;
+    Cell& cell(std::uint16_t x, std::uint16_t y);
+
+    // Writes text on row y from column x, at most `max_width` cells and never past the area's
+    // right edge, with `style` laid over the written cells. Control characters show as U+FFFD
+    // (a tab as a blank), invalid UTF-8 as U+FFFD. A wide character that does not fit ends the
+    // text. Returns the column after the last written cell.
+    std::uint16_t set_stringn(std::uint16_t x, std::uint16_t y, std::string_view text,
+                              std::size_t max_width, const Style& style);
+    // Lays `style` over every cell of `area` inside the buffer.
+    void set_style(Rect area, const Style& style);
+    // Covers a new area with blank cells.
+    void resize(Rect area);
+    // Every cell back to a blank in the default colours.
+    void reset();
+
+    // Each row's symbols joined, for tests.
+    std::vector<std::string> lines() const;
+
+  private:
+    std::size_t index_of(std::uint16_t x, std::uint16_t y) const;
+    // Clears the other half of a wide character that a write at (x, y) breaks.
+    void release_wide(std::uint16_t x, std::uint16_t y);
+
+    Rect area_;
+    std::vector<Cell> cells_;
+};
+
+}  // namespace vireo::tui

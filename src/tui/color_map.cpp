@@ -1,0 +1,9 @@
+#include "tui/color_map.hpp"
+
+namespace vireo::tui {
+
+TerminalColor terminal_color(Color, int, bool) {
+    return {};
+}
+
+}  // namespace vireo::tui
