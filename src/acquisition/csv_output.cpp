@@ -1,12 +1,12 @@
 #include "acquisition/csv_output.hpp"
 
 #include <array>
-#include <charconv>
 #include <system_error>
 
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
+#include "common/number_format.hpp"
 #include "platform/file.hpp"
 
 namespace vireo {
@@ -16,9 +16,9 @@ namespace {
 constexpr std::size_t BUFFER_BYTES = 8192;
 constexpr int MAX_ATTEMPTS = 100;
 constexpr std::string_view HEADER = "frequency_MHz,level_dBm\n";
-// Room for one row of two numbers in the longest fixed form a double can take (about 330
-// characters for the smallest subnormal), so formatting into the buffer never runs short.
-constexpr std::size_t MAX_ROW_BYTES = 1024;
+// Room for one row of two numbers in the longest positional form a double can take, so
+// formatting into the buffer never runs short.
+constexpr std::size_t MAX_ROW_BYTES = 2 * MAX_DECIMAL_CHARS + 2;
 
 // Collects rows and hands them to the file in blocks of at most BUFFER_BYTES.
 class RowWriter {
@@ -46,10 +46,9 @@ class RowWriter {
             }
         }
         char* out = buffer_.data() + length_;
-        char* const end = buffer_.data() + BUFFER_BYTES;
-        out = put_number(out, end, sample.frequency_mhz);
+        out = put_number(out, sample.frequency_mhz);
         *out++ = ',';
-        out = put_number(out, end, sample.level_dbm);
+        out = put_number(out, sample.level_dbm);
         *out++ = '\n';
         length_ = static_cast<std::size_t>(out - buffer_.data());
         return {};
@@ -66,13 +65,13 @@ class RowWriter {
     }
 
   private:
-    // Shortest text that reads back as the same double, in positional notation. Negative zero
-    // is written "0": it equals zero and the column carries a sign only for negative values.
-    static char* put_number(char* out, char* end, double value) {
+    // Negative zero is written "0": it equals zero and the column carries a sign only for
+    // negative values.
+    static char* put_number(char* out, double value) {
         if (value == 0.0) {
             value = 0.0;
         }
-        return std::to_chars(out, end, value, std::chars_format::fixed).ptr;
+        return write_shortest_decimal(out, value);
     }
 
     platform::File& file_;
