@@ -3,8 +3,43 @@
 namespace vireo::tui {
 
 Rect Block::inner(Rect area) const {
-    return area;
+    if (area.width < 2 || area.height < 2) {
+        return Rect{area.x, area.y, 0, 0};
+    }
+    return Rect{static_cast<std::uint16_t>(area.x + 1), static_cast<std::uint16_t>(area.y + 1),
+                static_cast<std::uint16_t>(area.width - 2),
+                static_cast<std::uint16_t>(area.height - 2)};
 }
-void render(const Block&, Rect, Buffer&) {}
+
+void render(const Block& block, Rect area, Buffer& buffer) {
+    area = area.intersection(buffer.area());
+    if (area.is_empty()) {
+        return;
+    }
+    buffer.set_style(area, block.style);
+
+    const std::uint16_t left = area.x;
+    const std::uint16_t top = area.y;
+    const auto right = static_cast<std::uint16_t>(area.right() - 1);
+    const auto bottom = static_cast<std::uint16_t>(area.bottom() - 1);
+    const Style& style = block.border_style;
+    for (std::uint16_t x = left; x <= right; ++x) {
+        buffer.set_stringn(x, top, "─", 1, style);
+        buffer.set_stringn(x, bottom, "─", 1, style);
+    }
+    for (std::uint16_t y = top; y <= bottom; ++y) {
+        buffer.set_stringn(left, y, "│", 1, style);
+        buffer.set_stringn(right, y, "│", 1, style);
+    }
+    buffer.set_stringn(left, top, "┌", 1, style);
+    buffer.set_stringn(right, top, "┐", 1, style);
+    buffer.set_stringn(left, bottom, "└", 1, style);
+    buffer.set_stringn(right, bottom, "┘", 1, style);
+
+    if (!block.title.empty() && area.width > 2) {
+        buffer.set_stringn(static_cast<std::uint16_t>(left + 1), top, block.title, area.width - 2u,
+                           style);
+    }
+}
 
 }  // namespace vireo::tui

@@ -10,11 +10,11 @@ namespace vireo::tui {
 
 struct Block {
     // Drawn on the top border from the column after the corner, cut before the other corner.
-    std::string title;
+    std::string title{};
     // Laid over the whole area of the box.
-    Style style;
+    Style style{};
     // Laid over the border cells, title included.
-    Style border_style;
+    Style border_style{};
 
     // The area inside the borders (empty when the box has no room inside).
     Rect inner(Rect area) const;

@@ -34,9 +34,12 @@
 
 namespace vireo::tui {
 
+struct Chart;
+class ChartCache;
+
 struct Point {
-    double x;
-    double y;
+    double x = 0.0;
+    double y = 0.0;
 };
 
 // A view of caller-owned items drawn as points; the items must outlive the dataset.
@@ -50,7 +53,7 @@ class Dataset {
     requires std::is_empty_v<Projection> && std::default_initializable<Projection> &&
         std::convertible_to<std::invoke_result_t<Projection, const T&>, Point>
     static Dataset of(std::span<const T> items, Projection) {
-        Dataset dataset;
+        Dataset dataset{};
         dataset.items_ = items.data();
         dataset.count_ = items.size();
         dataset.point_at_ = [](const void* items, std::size_t index) -> Point {
@@ -68,10 +71,11 @@ class Dataset {
     // Where the items live; together with the size and projection it identifies the data.
     const void* identity() const { return items_; }
 
-    Style style;
+    Style style{};
 
   private:
     friend class ChartCache;
+    friend void render(const Chart&, Rect, Buffer&, ChartCache&);
 
     const void* items_ = nullptr;
     std::size_t count_ = 0;
@@ -81,16 +85,17 @@ class Dataset {
 struct Axis {
     // Lower and upper bound.
     std::array<double, 2> bounds{0.0, 0.0};
-    // First, middle and last label are drawn; further ones are ignored.
-    std::vector<std::string> labels;
-    Style style;
+    // The first, middle and last label, in that order (with two, the first and last); further
+    // ones are ignored.
+    std::vector<std::string> labels{};
+    Style style{};
 };
 
 struct Chart {
-    Dataset dataset;
-    Axis x_axis;
-    Axis y_axis;
-    Style style;
+    Dataset dataset{};
+    Axis x_axis{};
+    Axis y_axis{};
+    Style style{};
 };
 
 // The plot cells of a dataset, kept between frames: the points are mapped again only when the

@@ -9,15 +9,15 @@
 namespace vireo::tui {
 
 struct LineGauge {
-    std::string label;
+    std::string label{};
     // Clamped to [0, 1]; not a number counts as 0.
     double ratio = 0.0;
     // Laid over the whole area.
-    Style style;
+    Style style{};
     // The first floor(bar width * ratio) bar cells.
-    Style filled_style;
+    Style filled_style{};
     // The remaining bar cells.
-    Style unfilled_style;
+    Style unfilled_style{};
     std::string filled_symbol = "─";
     std::string unfilled_symbol = "─";
 };

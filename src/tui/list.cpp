@@ -2,6 +2,42 @@
 
 namespace vireo::tui {
 
-void render(const List&, Rect, Buffer&, ListState&) {}
+void render(const List& list, Rect area, Buffer& buffer, ListState& state) {
+    area = area.intersection(buffer.area());
+    if (area.is_empty()) {
+        return;
+    }
+    buffer.set_style(area, list.style);
+    Rect inner = area;
+    if (list.block) {
+        render(*list.block, area, buffer);
+        inner = list.block->inner(area);
+    }
+    if (inner.is_empty()) {
+        return;
+    }
+
+    const std::size_t rows = inner.height;
+    const std::size_t count = list.items.size();
+    const bool has_selection = state.selected && *state.selected < count;
+    if (has_selection) {
+        const std::size_t selected = *state.selected;
+        if (selected < state.offset) {
+            state.offset = selected;
+        } else if (selected >= state.offset + rows) {
+            state.offset = selected + 1 - rows;
+        }
+    }
+    state.offset = std::min(state.offset, count > rows ? count - rows : std::size_t{0});
+
+    for (std::size_t row = 0; row < rows && state.offset + row < count; ++row) {
+        const std::size_t index = state.offset + row;
+        const auto y = static_cast<std::uint16_t>(inner.y + row);
+        buffer.set_stringn(inner.x, y, list.items[index], inner.width, Style{});
+        if (has_selection && index == *state.selected) {
+            buffer.set_style(Rect{inner.x, y, inner.width, 1}, list.highlight_style);
+        }
+    }
+}
 
 }  // namespace vireo::tui

@@ -14,7 +14,7 @@ namespace vireo::tui {
 
 struct ListState {
     // The highlighted item; none, or an index past the items, highlights nothing.
-    std::optional<std::size_t> selected;
+    std::optional<std::size_t> selected{};
     // The first item shown.
     std::size_t offset = 0;
 
@@ -22,12 +22,12 @@ struct ListState {
 };
 
 struct List {
-    std::vector<std::string> items;
-    std::optional<Block> block;
+    std::vector<std::string> items{};
+    std::optional<Block> block{};
     // Laid over the whole area, box included.
-    Style style;
+    Style style{};
     // Laid over the full inner width of the selected item's row.
-    Style highlight_style;
+    Style highlight_style{};
 };
 
 // Draws the items from the state's offset, first moving the offset so that the selected item

@@ -17,10 +17,10 @@ enum class Wrap { None, Trim };
 
 struct Paragraph {
     // Line breaks ("\n", "\r\n") start a new line.
-    std::string text;
+    std::string text{};
     // Laid over the whole area, box included.
-    Style style;
-    std::optional<Block> block;
+    Style style{};
+    std::optional<Block> block{};
     Wrap wrap = Wrap::None;
     // Centred lines start at floor((width - line width) / 2).
     Alignment alignment = Alignment::Left;

@@ -28,8 +28,8 @@ constexpr bool contains(Modifier set, Modifier flags) {
 
 // A partial style: unset colours leave a cell's colour as it is; modifiers are added.
 struct Style {
-    std::optional<Color> fg;
-    std::optional<Color> bg;
+    std::optional<Color> fg{};
+    std::optional<Color> bg{};
     Modifier add_modifier = Modifier::None;
 
     // A style with only the foreground set.
