@@ -1,5 +1,7 @@
 #include "app/terminal_setup.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -7,6 +9,7 @@
 
 #include "common/crash_hooks.hpp"
 #include "platform/terminal.hpp"
+#include "platform/terminal_size.hpp"
 #include "tui/ncurses_backend.hpp"
 
 namespace vireo {
@@ -24,14 +27,21 @@ std::expected<std::unique_ptr<tui::Terminal>, IoError> init_terminal() {
     if (auto entered = platform::enter_alternate_screen(); !entered) {
         return fail(std::move(entered.error()));
     }
-    if (auto size = platform::terminal_size(); !size) {
+    if (auto size = platform::terminal_size(STDOUT_FILENO); !size) {
         return fail(std::move(size.error()));
     }
     auto backend = tui::open_ncurses_backend();
     if (!backend) {
         return fail(std::move(backend.error()));
     }
-    return std::make_unique<tui::Terminal>(std::move(*backend));
+    auto terminal = std::make_unique<tui::Terminal>(std::move(*backend));
+    // Starting ncurses puts the keys' signals back on (its cbreak mode): Ctrl+C would end the
+    // program without giving the terminal back. Raw mode again; the mode saved first stays.
+    if (auto raw = platform::enable_raw_mode(); !raw) {
+        terminal.reset();
+        return fail(std::move(raw.error()));
+    }
+    return terminal;
 }
 
 void restore_terminal() {

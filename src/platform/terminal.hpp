@@ -1,6 +1,6 @@
 #pragma once
 // The controlling terminal as the program uses it: raw mode on standard input, the alternate
-// screen on standard output, the window size, and waiting for and reading input bytes.
+// screen on standard output, and waiting for and reading input bytes.
 
 #include <chrono>
 #include <cstddef>
@@ -12,13 +12,8 @@
 
 namespace vireo::platform {
 
-struct TerminalSize {
-    std::uint16_t columns;
-    std::uint16_t rows;
-};
-
-// Saves the input mode of standard input and switches it to raw mode (no echo, no line
-// editing, no signals from keys, no input or output translation).
+// Saves the input mode of standard input (the first time only) and switches it to raw mode (no
+// echo, no line editing, no signals from keys, no input or output translation).
 std::expected<void, IoError> enable_raw_mode();
 // Puts back exactly the mode saved by enable_raw_mode. Without a saved mode it only checks that
 // standard input is a terminal.
@@ -27,9 +22,6 @@ std::expected<void, IoError> disable_raw_mode();
 // Writes ESC "[?1049h" / ESC "[?1049l" to standard output.
 std::expected<void, IoError> enter_alternate_screen();
 std::expected<void, IoError> leave_alternate_screen();
-
-// The window size of the terminal on standard output.
-std::expected<TerminalSize, IoError> terminal_size();
 
 // Waits at most `timeout` for standard input to become readable; false when the time ran out.
 std::expected<bool, IoError> wait_for_input(std::chrono::milliseconds timeout);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -179,15 +180,17 @@ class EndToEnd : public ::testing::Test {
 
     fs::path config_path() const { return dir_ / "config.toml"; }
 
-    // A configuration for the TCP back end, output and log in the test's folder.
-    std::string config_text(const std::string& address, const std::string& extra_top = "") const {
-        return extra_top + "points = 101\n" + "[connection]\nbackend = \"tcp\"\ntcp_address = \"" +
+    // A configuration for the TCP back end, output and log in the test's folder (relative to
+    // it, so that the saved file's path fits the result screen).
+    std::string config_text(const std::string& address, const std::string& more = "") const {
+        return "points = 101\n"
+               "[connection]\nbackend = \"tcp\"\ntcp_address = \"" +
                address +
                "\"\n"
                "[serial]\ncommand_delay_ms = 0\nsettle_delay_ms = 0\nscan_delay_ms = 0\n"
-               "[output]\ndirectory = \"" +
-               (dir_ / "out").string() + "\"\n[logging]\ndirectory = \"" + (dir_ / "log").string() +
-               "\"\n";
+               "[output]\ndirectory = \"out\"\n"
+               "[logging]\ndirectory = \"log\"\n" +
+               more;
     }
 
     Finished tmux(const std::vector<std::string>& args) {
@@ -250,9 +253,12 @@ class EndToEnd : public ::testing::Test {
     // After vireo ended: raw mode is off and the pane is back on the normal screen.
     void expect_terminal_given_back() {
         const std::string modes = read_file(dir_ / "stty");
-        EXPECT_TRUE(contains(modes, " icanon") && contains(modes, " echo ") &&
-                    contains(modes, " isig") && contains(modes, " opost"))
-            << modes;
+        std::istringstream words(modes);
+        std::vector<std::string> flags{std::istream_iterator<std::string>(words), {}};
+        for (const std::string flag : {"icanon", "echo", "isig", "opost", "icrnl"}) {
+            EXPECT_NE(std::find(flags.begin(), flags.end(), flag), flags.end()) << flag << "\n"
+                                                                                << modes;
+        }
         EXPECT_EQ(tmux({"display-message", "-p", "#{alternate_on}"}).out, "0\n");
     }
 
@@ -313,7 +319,8 @@ TEST_F(EndToEnd, ABasicSweepRunsFromTheFirstScreenToTheChart) {
     ASSERT_TRUE(
         shows("The scan of 101 points in the range (240MHz - 800MHz) finished successfully"));
     EXPECT_TRUE(shows("\u2022"));
-    EXPECT_TRUE(shows("press \u21b2 or q to exit"));
+    EXPECT_TRUE(shows("Saved out/scan_"));
+    EXPECT_TRUE(shows(".csv, press \u21b2 or q to exit"));
     keys({"Enter"});
     EXPECT_EQ(exit_status(), 0);
     expect_terminal_given_back();
@@ -357,14 +364,19 @@ TEST_F(EndToEnd, AFailedSweepIsShownAndLeftWithQ) {
 }
 
 TEST_F(EndToEnd, StartAboveStopIsRefusedAndNothingIsSaved) {
-    write_file(config_path(),
-               config_text("127.0.0.1:9", "start_frequency = 900\nstop_frequency = 100\n"));
+    // Steps of 500 MHz: Start 240 goes up to 740, Stop 800 down to 300.
+    write_file(config_path(), config_text("127.0.0.1:9", "[scan]\nfrequency_step_mhz = 500\n"));
     const std::string before = read_file(config_path());
     start_vireo();
 
     ASSERT_TRUE(shows("Vireo version"));
+    // Keys that would stop or suspend a program in cooked mode, and upper-case Q, do nothing.
+    keys({"C-c", "C-z", "C-\\", "Q"});
     keys({"Enter"});
     ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Up", "Right", "Down"});
+    ASSERT_TRUE(shows("740"));
+    ASSERT_TRUE(shows("300"));
     keys({"Enter"});
     ASSERT_TRUE(shows("invalid configuration: frequencies must be ordered in 0–960 MHz"));
     keys({"Escape"});

@@ -1,7 +1,6 @@
 #include "platform/terminal.hpp"
 
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -95,14 +94,6 @@ std::expected<void, IoError> enter_alternate_screen() {
 
 std::expected<void, IoError> leave_alternate_screen() {
     return write_all(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
-}
-
-std::expected<TerminalSize, IoError> terminal_size() {
-    winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
-        return std::unexpected(IoError::last_os_error());
-    }
-    return TerminalSize{size.ws_col, size.ws_row};
 }
 
 std::expected<bool, IoError> wait_for_input(std::chrono::milliseconds timeout) {
