@@ -216,18 +216,23 @@ class EndToEnd : public ::testing::Test {
         started_ = true;
     }
 
-    std::string screen(bool colours = false) {
+    // The visible screen; with `history`, the lines scrolled off it too.
+    std::string screen(bool colours = false, bool history = false) {
         std::vector<std::string> args{"capture-pane", "-p"};
         if (colours) {
             args.emplace_back("-e");
         }
+        if (history) {
+            args.insert(args.end(), {"-S", "-"});
+        }
         return tmux(args).out;
     }
 
-    ::testing::AssertionResult shows(const std::string& text, bool colours = false) {
+    ::testing::AssertionResult shows(const std::string& text, bool colours = false,
+                                     bool history = false) {
         std::string last;
         if (eventually([&] {
-                last = screen(colours);
+                last = screen(colours, history);
                 return contains(last, text);
             })) {
             return ::testing::AssertionSuccess();
@@ -433,9 +438,11 @@ TEST_F(EndToEnd, ACrashGivesTheTerminalBackBeforeItsReport) {
     ::kill(*pid, SIGSEGV);
     EXPECT_EQ(exit_status(), 7);
     expect_terminal_given_back();
-    // Written after the alternate screen was left, the report stands on the normal screen.
-    EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV"));
-    EXPECT_FALSE(contains(screen(), "Vireo version"));
+    // Written after the alternate screen was left, the report stands on the normal screen (it
+    // may have scrolled into the pane's history); written before, it would have gone with the
+    // alternate screen.
+    EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV", false, true));
+    EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
 }
 
 }  // namespace
