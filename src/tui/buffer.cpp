@@ -156,12 +156,12 @@ void Buffer::release_wide(std::uint16_t x, std::uint16_t y) {
     Cell& target = cell(x, y);
     if (target.symbol.empty()) {
         if (x > area_.x) {
-            cell(static_cast<std::uint16_t>(x - 1), y).symbol = " ";
+            cell(static_cast<std::uint16_t>(x - 1), y).symbol.assign(1, ' ');
         }
-        target.symbol = " ";
+        target.symbol.assign(1, ' ');
     }
     if (x + 1 < area_.right() && cell(static_cast<std::uint16_t>(x + 1), y).symbol.empty()) {
-        cell(static_cast<std::uint16_t>(x + 1), y).symbol = " ";
+        cell(static_cast<std::uint16_t>(x + 1), y).symbol.assign(1, ' ');
     }
 }
 

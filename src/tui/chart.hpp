@@ -10,7 +10,8 @@
 //   edge, the last ends at the right edge; the middle and last are left out when they would
 //   touch a label already drawn.
 // - The y labels are left-aligned in the label column: the first on the lowest plot row, the
-//   middle halfway up, the last on the top row; a label is left out when its row is taken.
+//   middle on the row where a value halfway between the bounds is plotted, the last on the top
+//   row; a label is left out when its row is taken.
 // - The plot area is what is left: right of the y axis line and above the x axis line. A point
 //   inside the bounds (both ends included) is drawn as "•" in the dataset's style at column
 //   floor((x - x min) / (x max - x min) * (plot width - 1)) and the row counted the same way
