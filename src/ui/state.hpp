@@ -62,7 +62,8 @@ struct UiState {
     // 3 Repeat.
     std::uint8_t focus = 0;
     bool should_quit = false;
-    // The result chart's samples mapped to cells, kept across frames.
+    // The result chart's samples mapped to cells, kept across frames. Replacing `samples` by
+    // another vector is noticed; changing them in place needs `chart_cache.clear()`.
     tui::ChartCache chart_cache;
 };
 
