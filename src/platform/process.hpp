@@ -11,5 +11,7 @@ namespace vireo::platform {
 std::uint32_t process_id();
 // An environment variable's value as the operating system holds it, or none when unset.
 std::optional<std::string> environment_variable(const char* name);
+// Makes a write past the file-size limit fail with an error instead of ending the process.
+void ignore_file_size_limit_signal();
 
 }  // namespace vireo::platform

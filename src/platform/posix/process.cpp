@@ -1,5 +1,6 @@
 #include "platform/process.hpp"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,6 +17,10 @@ std::optional<std::string> environment_variable(const char* name) {
         return std::nullopt;
     }
     return std::string(value);
+}
+
+void ignore_file_size_limit_signal() {
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace vireo::platform

@@ -1,0 +1,141 @@
+#include "platform/terminal.hpp"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <string_view>
+
+namespace vireo::platform {
+
+namespace {
+
+constexpr std::string_view ENTER_ALTERNATE_SCREEN = "\x1b[?1049h";
+constexpr std::string_view LEAVE_ALTERNATE_SCREEN = "\x1b[?1049l";
+constexpr std::string_view SHOW_CURSOR = "\x1b[?25h";
+
+// The mode standard input had before raw mode; read by the crash path, so it is a plain object
+// published through the flag rather than anything that allocates or locks.
+termios g_saved_mode{};
+std::atomic<bool> g_mode_saved{false};
+
+// Async-signal-safe; leaves errno set when it returns false.
+bool write_raw(int fd, std::string_view text) noexcept {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = 0;
+            }
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::expected<void, IoError> write_all(int fd, std::string_view text) {
+    if (write_raw(fd, text)) {
+        return {};
+    }
+    if (errno == 0) {
+        return std::unexpected(IoError::from_kind(IoErrorKind::WriteZero));
+    }
+    return std::unexpected(IoError::last_os_error());
+}
+
+std::expected<void, IoError> set_mode(const termios& mode) {
+    while (::tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) {
+        if (errno != EINTR) {
+            return std::unexpected(IoError::last_os_error());
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::expected<void, IoError> enable_raw_mode() {
+    termios original{};
+    if (::tcgetattr(STDIN_FILENO, &original) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    if (!g_mode_saved.load()) {
+        g_saved_mode = original;
+        g_mode_saved.store(true);
+    }
+    termios raw = original;
+    ::cfmakeraw(&raw);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    return set_mode(raw);
+}
+
+std::expected<void, IoError> disable_raw_mode() {
+    if (g_mode_saved.load()) {
+        return set_mode(g_saved_mode);
+    }
+    termios current{};
+    if (::tcgetattr(STDIN_FILENO, &current) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
+std::expected<void, IoError> enter_alternate_screen() {
+    return write_all(STDOUT_FILENO, ENTER_ALTERNATE_SCREEN);
+}
+
+std::expected<void, IoError> leave_alternate_screen() {
+    return write_all(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
+}
+
+std::expected<bool, IoError> wait_for_input(std::chrono::milliseconds timeout) {
+    pollfd watched{.fd = STDIN_FILENO, .events = POLLIN, .revents = 0};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int ready =
+            ::poll(&watched, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(IoError::last_os_error());
+        }
+        // A hang-up or error counts as ready: the read that follows reports it.
+        return ready > 0;
+    }
+}
+
+std::expected<std::size_t, IoError> read_input(std::span<std::uint8_t> buffer) {
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            return std::unexpected(IoError::last_os_error());
+        }
+    }
+}
+
+void restore_terminal_after_crash() noexcept {
+    const int saved_errno = errno;
+    if (g_mode_saved.load()) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
+    }
+    // Failures are ignored: the crash report must follow whatever happens here.
+    write_raw(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
+    write_raw(STDOUT_FILENO, SHOW_CURSOR);
+    errno = saved_errno;
+}
+
+}  // namespace vireo::platform

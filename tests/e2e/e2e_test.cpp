@@ -1,0 +1,448 @@
+// The installed program as a user meets it: `vireo` in a tmux pane of fixed size against the
+// instrument double, driven by keys and read from the screen.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr auto DEADLINE = 20s;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_file(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct Finished {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+};
+
+int status_of(int wait_status) {
+    if (WIFEXITED(wait_status)) {
+        return WEXITSTATUS(wait_status);
+    }
+    return 128 + WTERMSIG(wait_status);
+}
+
+// Runs a program to its end with standard output (and, when given, standard error) in files of
+// the test's folder.
+Finished run(const std::vector<std::string>& args, const fs::path& out_file,
+             const std::optional<fs::path>& err_file = std::nullopt,
+             const std::vector<std::string>& env = {}) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_file.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err_file) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file->c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    std::vector<char*> argv;
+    for (const auto& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> env_strings;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env_strings.emplace_back(*e);
+    }
+    env_strings.insert(env_strings.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (auto& e : env_strings) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    Finished finished;
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << args[0];
+        return finished;
+    }
+    int wait_status = 0;
+    ::waitpid(pid, &wait_status, 0);
+    finished.status = status_of(wait_status);
+    finished.out = read_file(out_file);
+    return finished;
+}
+
+// Polls `ready` until it holds or the deadline passes.
+bool eventually(const std::function<bool()>& ready, std::chrono::milliseconds deadline = DEADLINE) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (std::chrono::steady_clock::now() < end) {
+        if (ready()) {
+            return true;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return ready();
+}
+
+// The instrument double on an ephemeral loopback port, stopped when the test ends.
+class Simulator {
+  public:
+    Simulator(const fs::path& dir, std::vector<std::string> options) : out_(dir / "sim.out") {
+        std::vector<std::string> args{VIREO_SIM_BIN, "--listen", "127.0.0.1:0"};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        // "vireo-sim: tinySA Basic listening on 127.0.0.1:PORT"
+        eventually([&] { return contains(read_file(out_), "\n"); });
+        const std::string line = read_file(out_);
+        const auto at = line.find("listening on ");
+        if (at != std::string::npos) {
+            address_ = line.substr(at + 13, line.find('\n', at) - at - 13);
+        }
+    }
+    ~Simulator() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& address() const { return address_; }
+
+  private:
+    fs::path out_;
+    pid_t pid_ = -1;
+    std::string address_;
+};
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::system("tmux -V >/dev/null 2>&1") != 0) {
+            GTEST_SKIP() << "tmux is not installed";
+        }
+        dir_ = fs::temp_directory_path() /
+               ("vireo-e2e-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "out");
+        socket_ = dir_ / "tmux.sock";
+    }
+
+    void TearDown() override {
+        if (started_) {
+            tmux({"kill-server"});
+        }
+        if (!HasFailure()) {
+            fs::remove_all(dir_);
+        }
+    }
+
+    fs::path config_path() const { return dir_ / "config.toml"; }
+
+    // A configuration for the TCP back end, output and log in the test's folder (relative to
+    // it, so that the saved file's path fits the result screen).
+    std::string config_text(const std::string& address, const std::string& more = "") const {
+        return "points = 101\n"
+               "[connection]\nbackend = \"tcp\"\ntcp_address = \"" +
+               address +
+               "\"\n"
+               "[serial]\ncommand_delay_ms = 0\nsettle_delay_ms = 0\nscan_delay_ms = 0\n"
+               "[output]\ndirectory = \"out\"\n"
+               "[logging]\ndirectory = \"log\"\n" +
+               more;
+    }
+
+    Finished tmux(const std::vector<std::string>& args) {
+        std::vector<std::string> full{"tmux", "-S", socket_.string()};
+        full.insert(full.end(), args.begin(), args.end());
+        return run(full, dir_ / "tmux.out");
+    }
+
+    // Starts vireo in a 100x30 pane; the pane stays after it ends, which writes its exit status
+    // and the terminal's modes into the test's folder.
+    void start_vireo() {
+        write_file(dir_ / "tmux.conf",
+                   "set -g remain-on-exit on\n"
+                   "set -g default-terminal tmux-256color\n"
+                   "set -g status off\n");
+        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nVIREO_CONFIG='" +
+                                        config_path().string() + "' '" + VIREO_BIN +
+                                        "'\necho $? > status.tmp\nstty -a > stty\n"
+                                        "mv status.tmp status\n");
+        const auto started = tmux({"-f", (dir_ / "tmux.conf").string(), "new-session", "-d", "-x",
+                                   "100", "-y", "30", "sh " + (dir_ / "run.sh").string()});
+        ASSERT_EQ(started.status, 0);
+        started_ = true;
+    }
+
+    // The visible screen; with `history`, the lines scrolled off it too.
+    std::string screen(bool colours = false, bool history = false) {
+        std::vector<std::string> args{"capture-pane", "-p"};
+        if (colours) {
+            args.emplace_back("-e");
+        }
+        if (history) {
+            args.insert(args.end(), {"-S", "-"});
+        }
+        return tmux(args).out;
+    }
+
+    ::testing::AssertionResult shows(const std::string& text, bool colours = false,
+                                     bool history = false) {
+        std::string last;
+        if (eventually([&] {
+                last = screen(colours, history);
+                return contains(last, text);
+            })) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "\"" << text << "\" never showed; screen:\n"
+                                             << last;
+    }
+
+    void keys(const std::vector<std::string>& names) {
+        std::vector<std::string> args{"send-keys"};
+        args.insert(args.end(), names.begin(), names.end());
+        ASSERT_EQ(tmux(args).status, 0);
+    }
+
+    // The exit status once vireo has ended.
+    std::optional<int> exit_status() {
+        if (!eventually([&] { return fs::exists(dir_ / "status"); })) {
+            return std::nullopt;
+        }
+        return std::stoi(read_file(dir_ / "status"));
+    }
+
+    // After vireo ended: raw mode is off and the pane is back on the normal screen.
+    void expect_terminal_given_back() {
+        const std::string modes = read_file(dir_ / "stty");
+        std::istringstream words(modes);
+        std::vector<std::string> flags{std::istream_iterator<std::string>(words), {}};
+        for (const std::string flag : {"icanon", "echo", "isig", "opost", "icrnl"}) {
+            EXPECT_NE(std::find(flags.begin(), flags.end(), flag), flags.end()) << flag << "\n"
+                                                                                << modes;
+        }
+        EXPECT_EQ(tmux({"display-message", "-p", "#{alternate_on}"}).out, "0\n");
+    }
+
+    std::vector<fs::path> files_in(const fs::path& dir) const {
+        std::vector<fs::path> files;
+        if (fs::exists(dir)) {
+            for (const auto& entry : fs::directory_iterator(dir)) {
+                files.push_back(entry.path());
+            }
+        }
+        return files;
+    }
+
+    // The process id of vireo, a child of the pane's shell.
+    std::optional<pid_t> vireo_pid() {
+        const std::string pane = tmux({"display-message", "-p", "#{pane_pid}"}).out;
+        const pid_t shell = static_cast<pid_t>(std::stol(pane));
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
+            }
+            // "pid (comm) state ppid ..."
+            const std::string stat = read_file(entry.path() / "stat");
+            const auto close = stat.rfind(')');
+            if (close == std::string::npos || !contains(stat.substr(0, close), "(vireo")) {
+                continue;
+            }
+            std::istringstream rest(stat.substr(close + 2));
+            char state = 0;
+            pid_t parent = 0;
+            rest >> state >> parent;
+            if (parent == shell) {
+                return static_cast<pid_t>(std::stol(name));
+            }
+        }
+        return std::nullopt;
+    }
+
+    fs::path dir_;
+    fs::path socket_;
+    bool started_ = false;
+};
+
+TEST_F(EndToEnd, ABasicSweepRunsFromTheFirstScreenToTheChart) {
+    Simulator sim(dir_, {"--model", "basic"});
+    ASSERT_FALSE(sim.address().empty());
+    write_file(config_path(), config_text(sim.address()));
+    start_vireo();
+
+    ASSERT_TRUE(shows("Vireo version 0.1.3-rc.2"));
+    ASSERT_TRUE(shows("tcp://" + sim.address()));
+    // The selected port has a blue background.
+    EXPECT_TRUE(shows("44m", true));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Enter"});
+    ASSERT_TRUE(
+        shows("The scan of 101 points in the range (240MHz - 800MHz) finished successfully"));
+    EXPECT_TRUE(shows("\u2022"));
+    EXPECT_TRUE(shows("Saved out/scan_"));
+    EXPECT_TRUE(shows(".csv, press \u21b2 or q to exit"));
+    keys({"Enter"});
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
+
+    const std::string saved = read_file(config_path());
+    EXPECT_TRUE(contains(saved, "port = \"tcp://" + sim.address() + "\"")) << saved;
+    const auto csv = files_in(dir_ / "out");
+    ASSERT_EQ(csv.size(), 1u);
+    const std::string rows = read_file(csv.front());
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 101);
+    // The default filter logs nothing on success, so there is no log file.
+    EXPECT_TRUE(files_in(dir_ / "log").empty());
+}
+
+TEST_F(EndToEnd, AFailedSweepIsShownAndLeftWithQ) {
+    // Nothing listens on the address the double had: the connection is refused.
+    std::string closed;
+    {
+        Simulator sim(dir_, {});
+        closed = sim.address();
+    }
+    ASSERT_FALSE(closed.empty());
+    write_file(config_path(), config_text(closed));
+    start_vireo();
+
+    ASSERT_TRUE(shows("Vireo version"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("TCP connection: Connection refused (os error 111)"));
+    EXPECT_TRUE(shows("Last status: Failed"));
+    keys({"q"});
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
+
+    EXPECT_TRUE(files_in(dir_ / "out").empty());
+    const auto logs = files_in(dir_ / "log");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(read_file(logs.front()),
+              "ERROR [vireo::scan] TCP connection: Connection refused (os error 111)\n");
+}
+
+TEST_F(EndToEnd, StartAboveStopIsRefusedAndNothingIsSaved) {
+    // Steps of 500 MHz: Start 240 goes up to 740, Stop 800 down to 300.
+    write_file(config_path(), config_text("127.0.0.1:9", "[scan]\nfrequency_step_mhz = 500\n"));
+    const std::string before = read_file(config_path());
+    start_vireo();
+
+    ASSERT_TRUE(shows("Vireo version"));
+    // Keys that would stop or suspend a program in cooked mode, and upper-case Q, do nothing.
+    keys({"C-c", "C-z", "C-\\", "Q"});
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Up", "Right", "Down"});
+    ASSERT_TRUE(shows("740"));
+    ASSERT_TRUE(shows("300"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("invalid configuration: frequencies must be ordered in 0–960 MHz"));
+    keys({"Escape"});
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
+
+    EXPECT_EQ(read_file(config_path()), before);
+    EXPECT_TRUE(files_in(dir_ / "out").empty());
+}
+
+TEST_F(EndToEnd, AConfigurationErrorEndsBeforeTheTerminalIsTouched) {
+    write_file(config_path(),
+               "points = \"many\"\n[logging]\ndirectory = \"" + (dir_ / "log").string() + "\"\n");
+    const auto finished = run({VIREO_BIN}, dir_ / "stdout", dir_ / "stderr",
+                              {"VIREO_CONFIG=" + config_path().string()});
+    const std::string err = read_file(dir_ / "stderr");
+
+    EXPECT_EQ(finished.status, 1);
+    EXPECT_EQ(finished.out, "");
+    EXPECT_EQ(err.rfind("Cannot load " + config_path().string() + ": ", 0), 0u) << err;
+    EXPECT_TRUE(contains(err, "\nError: Config(")) << err;
+    EXPECT_FALSE(contains(err, "\x1b")) << err;
+    EXPECT_FALSE(fs::exists(dir_ / "log"));
+}
+
+TEST_F(EndToEnd, QWhileScanningEndsAtOnce) {
+    Simulator sim(dir_, {"--model", "basic", "--point-delay-us", "100000"});
+    ASSERT_FALSE(sim.address().empty());
+    write_file(config_path(), config_text(sim.address()));
+    start_vireo();
+
+    ASSERT_TRUE(shows("Vireo version"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Progress:"));
+    EXPECT_TRUE(shows("TinySA Info"));
+    keys({"Enter"});  // does nothing while scanning
+    keys({"q"});
+    // The sweep would take 10 s; leaving does not wait for it.
+    EXPECT_TRUE(eventually([&] { return fs::exists(dir_ / "status"); }, 5s));
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
+    EXPECT_TRUE(files_in(dir_ / "out").empty());
+}
+
+TEST_F(EndToEnd, ACrashGivesTheTerminalBackBeforeItsReport) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    start_vireo();
+    ASSERT_TRUE(shows("Vireo version"));
+    const auto pid = vireo_pid();
+    ASSERT_TRUE(pid.has_value());
+
+    ::kill(*pid, SIGSEGV);
+    EXPECT_EQ(exit_status(), 7);
+    expect_terminal_given_back();
+    // Written after the alternate screen was left, the report stands on the normal screen (it
+    // may have scrolled into the pane's history); written before, it would have gone with the
+    // alternate screen.
+    EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV", false, true));
+    EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
+}
+
+}  // namespace

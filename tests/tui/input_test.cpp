@@ -1,0 +1,122 @@
+#include "tui/input.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace vireo::tui {
+namespace {
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+KeyEvent chr(char32_t ch, bool ctrl = false, bool alt = false) {
+    return KeyEvent{.code = KeyCode::Char, .ch = ch, .ctrl = ctrl, .alt = alt};
+}
+
+KeyEvent code(KeyCode c, bool alt = false) {
+    return KeyEvent{.code = c, .alt = alt};
+}
+
+struct Case {
+    std::string_view name;
+    std::string bytes;
+    KeyEvent key;
+    std::size_t length;
+};
+
+// Whole input at hand (nothing more will come).
+TEST(DecodeKey, DecodesTheFirstKeyOfCompleteInput) {
+    const Case cases[] = {
+        {"letter", "q", chr(U'q'), 1},
+        {"letter followed by more", "jk", chr(U'j'), 1},
+        {"upper case stays apart", "Q", chr(U'Q'), 1},
+        {"carriage return is Enter", "\r", code(KeyCode::Enter), 1},
+        {"line feed is Ctrl+J", "\n", chr(U'j', true), 1},
+        {"back-space byte is Ctrl+H", "\x08", chr(U'h', true), 1},
+        {"Ctrl+Q", "\x11", chr(U'q', true), 1},
+        {"Ctrl+A", "\x01", chr(U'a', true), 1},
+        {"Ctrl+Z", "\x1a", chr(U'z', true), 1},
+        {"Tab", "\t", code(KeyCode::Other), 1},
+        {"Backspace (DEL)", "\x7f", code(KeyCode::Other), 1},
+        {"NUL", std::string(1, '\0'), code(KeyCode::Other), 1},
+        {"file separator", "\x1c", code(KeyCode::Other), 1},
+        {"lone ESC", "\x1b", code(KeyCode::Esc), 1},
+        {"CSI up", "\x1b[A", code(KeyCode::Up), 3},
+        {"CSI down", "\x1b[B", code(KeyCode::Down), 3},
+        {"CSI right", "\x1b[C", code(KeyCode::Right), 3},
+        {"CSI left", "\x1b[D", code(KeyCode::Left), 3},
+        {"CSI up with a modifier", "\x1b[1;5A", code(KeyCode::Up), 6},
+        {"SS3 up", "\x1bOA", code(KeyCode::Up), 3},
+        {"SS3 left", "\x1bOD", code(KeyCode::Left), 3},
+        {"SS3 F1", "\x1bOP", code(KeyCode::Other), 3},
+        {"Delete", "\x1b[3~", code(KeyCode::Other), 4},
+        {"F5 then a letter", "\x1b[15~q", code(KeyCode::Other), 5},
+        {"Home", "\x1b[H", code(KeyCode::Other), 3},
+        {"broken CSI ends before a control byte", "\x1b[1\r", code(KeyCode::Other), 3},
+        {"CSI cut short", "\x1b[1;", code(KeyCode::Other), 4},
+        {"ESC [ alone is Alt+[", "\x1b[", chr(U'[', false, true), 2},
+        {"ESC O alone is Alt+O", "\x1bO", chr(U'O', false, true), 2},
+        {"Alt+q", "\x1bq", chr(U'q', false, true), 2},
+        {"Alt+Enter", "\x1b\r", code(KeyCode::Enter, true), 2},
+        {"Alt+Ctrl+Q", "\x1b\x11", KeyEvent{KeyCode::Char, U'q', true, true}, 2},
+        {"Alt+Esc", "\x1b\x1b", code(KeyCode::Esc, true), 2},
+        {"Alt+Up", "\x1b\x1b[A", code(KeyCode::Up, true), 4},
+        {"two-byte character", "\xc3\xa9", chr(U'\u00e9'), 2},
+        {"three-byte character", "\xe2\x86\xb2q", chr(U'\u21b2'), 3},
+        {"four-byte character", "\xf0\x9f\x98\x80", chr(U'\U0001F600'), 4},
+        {"character cut short", "\xe2\x86", code(KeyCode::Other), 2},
+        {"character broken by an ASCII byte", "\xe2q", code(KeyCode::Other), 1},
+        {"stray continuation byte", "\x80q", code(KeyCode::Other), 1},
+        {"invalid lead byte", "\xffq", code(KeyCode::Other), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto decoded = decode_key(bytes_of(c.bytes), false);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->key, c.key);
+        EXPECT_EQ(decoded->length, c.length);
+    }
+}
+
+// While the rest of a key may still arrive, a prefix waits instead of becoming a wrong key.
+TEST(DecodeKey, WaitsForTheRestOfAKeyThatMayStillArrive) {
+    const std::string_view prefixes[] = {
+        "\x1b",      "\x1b[", "\x1b[1;5", "\x1bO",    "\x1b\x1b",
+        "\x1b\x1b[", "\xe2",  "\xe2\x86", "\x1b\xc3",
+    };
+    for (const auto prefix : prefixes) {
+        SCOPED_TRACE(testing::PrintToString(std::string(prefix)));
+        EXPECT_FALSE(decode_key(bytes_of(prefix), true).has_value());
+    }
+    EXPECT_FALSE(decode_key({}, false).has_value());
+
+    // Complete keys decode at once even if more may follow.
+    const auto up = decode_key(bytes_of("\x1b[A"), true);
+    ASSERT_TRUE(up.has_value());
+    EXPECT_EQ(up->key, code(KeyCode::Up));
+    const auto alt_q = decode_key(bytes_of("\x1bq"), true);
+    ASSERT_TRUE(alt_q.has_value());
+    EXPECT_EQ(alt_q->key, chr(U'q', false, true));
+}
+
+// A burst of keys decodes one after another without losing or merging any.
+TEST(DecodeKey, SplitsABurstIntoItsKeys) {
+    const std::string burst = "\x1b[Bj\rq\x1bOC\xc3\xa9\x1b";
+    std::vector<KeyEvent> keys;
+    std::span<const std::uint8_t> rest = bytes_of(burst);
+    while (auto decoded = decode_key(rest, false)) {
+        keys.push_back(decoded->key);
+        rest = rest.subspan(decoded->length);
+    }
+    const std::vector<KeyEvent> expected = {
+        code(KeyCode::Down),  chr(U'j'),      code(KeyCode::Enter), chr(U'q'),
+        code(KeyCode::Right), chr(U'\u00e9'), code(KeyCode::Esc),
+    };
+    EXPECT_EQ(keys, expected);
+}
+
+}  // namespace
+}  // namespace vireo::tui

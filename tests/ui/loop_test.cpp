@@ -1,0 +1,300 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "config/load.hpp"
+#include "instrument_double.hpp"
+#include "scan/scan_state.hpp"
+#include "test_config.hpp"
+#include "tui/terminal.hpp"
+#include "ui/mod.hpp"
+#include "ui/state.hpp"
+
+namespace vireo {
+namespace {
+
+using namespace std::chrono_literals;
+
+tui::KeyEvent chr(char32_t ch, bool ctrl = false, bool alt = false) {
+    return tui::KeyEvent{.code = tui::KeyCode::Char, .ch = ch, .ctrl = ctrl, .alt = alt};
+}
+const tui::KeyEvent ENTER{.code = tui::KeyCode::Enter};
+const tui::KeyEvent ESC{.code = tui::KeyCode::Esc};
+
+// Keys for the loop, each given once the interface has reached a screen (or at once). A key
+// that waits too long is replaced by q so a broken loop still ends.
+class ScriptedInput final : public tui::InputSource {
+  public:
+    struct Step {
+        std::optional<UiMode> when;
+        tui::KeyEvent key;
+        std::function<void()> check = {};  // runs just before the key is given
+    };
+
+    ScriptedInput(const UiState& state, std::deque<Step> steps)
+        : state_(state), steps_(std::move(steps)) {}
+
+    std::expected<bool, IoError> poll(std::chrono::milliseconds timeout) override {
+        if (steps_.empty()) {
+            ADD_FAILURE() << "the loop asked for a key after the script ended";
+            steps_.push_back(Step{std::nullopt, chr(U'q')});
+            return true;
+        }
+        Step& next = steps_.front();
+        if (next.when && state_.ui_mode != *next.when) {
+            if (std::chrono::steady_clock::now() - since_ > 20s) {
+                ADD_FAILURE() << "the interface never reached the screen the next key waits for";
+                next = Step{std::nullopt, chr(U'q')};
+                return true;
+            }
+            std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(timeout, 2ms));
+            return false;
+        }
+        return true;
+    }
+
+    std::expected<std::optional<tui::KeyEvent>, IoError> read() override {
+        Step step = std::move(steps_.front());
+        steps_.pop_front();
+        since_ = std::chrono::steady_clock::now();
+        if (step.check) {
+            step.check();
+        }
+        return step.key;
+    }
+
+    bool finished() const { return steps_.empty(); }
+
+  private:
+    const UiState& state_;
+    std::deque<Step> steps_;
+    std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
+};
+
+// The terminal's backend, with the test keeping a view of it after the terminal is gone.
+class SharedBackend final : public tui::Backend {
+  public:
+    explicit SharedBackend(std::shared_ptr<tui::TestBackend> inner) : inner_(std::move(inner)) {}
+    std::expected<tui::Rect, IoError> size() override { return inner_->size(); }
+    std::expected<void, IoError> draw(const tui::Buffer& buffer) override {
+        return inner_->draw(buffer);
+    }
+    std::expected<void, IoError> hide_cursor() override { return inner_->hide_cursor(); }
+    std::expected<void, IoError> show_cursor() override { return inner_->show_cursor(); }
+    std::expected<void, IoError> flush() override { return inner_->flush(); }
+
+  private:
+    std::shared_ptr<tui::TestBackend> inner_;
+};
+
+std::string screen_text(const tui::Buffer& buffer) {
+    std::string text;
+    for (const auto& line : buffer.lines()) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+class InterfaceLoop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("vireo-loop-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        config_path_ = dir_ / "config.toml";
+        backend_ = std::make_shared<tui::TestBackend>(100, 30);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // The defaults with the TCP back end aimed at `address` and the output in the test's folder.
+    Config config_for(const std::string& address) {
+        Config config = test::default_config();
+        config.connection.backend = ConnectionBackend::Tcp;
+        config.connection.tcp_address = address;
+        config.output.directory = dir_;
+        config.points = 101;
+        config.serial.command_delay_ms = 0;
+        config.serial.settle_delay_ms = 0;
+        config.serial.scan_delay_ms = 0;
+        config.ui.poll_interval_ms = 5;
+        return config;
+    }
+
+    UiState state_for(Config config) {
+        std::vector<PortRecord> ports{
+            PortRecord{"tcp://" + config.connection.tcp_address, UnknownPort{}}};
+        return build_ui_state(std::move(config), config_path_, std::move(ports));
+    }
+
+    std::expected<void, ErrorReport> run(UiState& state, ScriptedInput& input) {
+        return run_ui(state,
+                      std::make_unique<tui::Terminal>(std::make_unique<SharedBackend>(backend_)),
+                      input);
+    }
+
+    std::filesystem::path dir_;
+    std::filesystem::path config_path_;
+    std::shared_ptr<tui::TestBackend> backend_;
+};
+
+TEST_F(InterfaceLoop, EnterRunsASweepToTheChartAfterSavingTheConfiguration) {
+    sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Basic});
+    const std::string address = instrument.listen_tcp();
+    UiState state = state_for(config_for(address));
+
+    bool saved_before_scanning = false;
+    ScriptedInput input(
+        state, {
+                   {UiMode::SelectConnection, ENTER},
+                   {UiMode::EditSweep, ENTER},
+                   {UiMode::Scanning, chr(U'x'),
+                    [&] { saved_before_scanning = std::filesystem::exists(config_path_); }},
+                   {UiMode::ShowResult, ENTER},
+               });
+    const auto result = run(state, input);
+
+    ASSERT_TRUE(result.has_value()) << debug(result.error());
+    EXPECT_TRUE(input.finished());
+    EXPECT_TRUE(saved_before_scanning);
+    EXPECT_EQ(state.samples.size(), 101u);
+    EXPECT_EQ(phase(state.scan_state), ScanPhase::Complete);
+    EXPECT_FALSE(backend_->cursor_hidden());
+
+    // The saved file is the run's configuration, the port being the list's TCP entry.
+    const auto saved = load_config(config_path_);
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->port, "tcp://" + address);
+    EXPECT_EQ(saved->points, 101u);
+
+    std::size_t csv_files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        csv_files += entry.path().extension() == ".csv" ? 1 : 0;
+    }
+    EXPECT_EQ(csv_files, 1u);
+}
+
+TEST_F(InterfaceLoop, StartAboveStopIsRefusedWithTheConfigurationsTextAndNothingSaved) {
+    Config config = config_for("127.0.0.1:9");
+    config.start_frequency = 900;
+    config.stop_frequency = 100;
+    UiState state = state_for(std::move(config));
+
+    ScriptedInput input(state, {
+                                   {UiMode::SelectConnection, ENTER},
+                                   {UiMode::EditSweep, ENTER},
+                                   {UiMode::ShowFailure, chr(U'q')},
+                               });
+    const auto result = run(state, input);
+
+    ASSERT_TRUE(result.has_value()) << debug(result.error());
+    EXPECT_EQ(error_text(state.scan_state),
+              "invalid configuration: frequencies must be ordered in 0–960 MHz, with stop at "
+              "least 10 MHz");
+    EXPECT_FALSE(std::filesystem::exists(config_path_));
+    EXPECT_FALSE(state.progress_gauge.has_value());
+    EXPECT_NE(screen_text(backend_->buffer()).find("frequencies must be ordered"),
+              std::string::npos);
+}
+
+// Every screen ends the program on q, Esc and their Ctrl and Alt forms; upper-case Q and Enter
+// while scanning do nothing.
+TEST_F(InterfaceLoop, QuitKeysEndTheLoopOnEveryScreen) {
+    struct Case {
+        std::string_view name;
+        std::vector<tui::KeyEvent> before;
+        UiMode screen;
+        bool start_above_stop;
+    };
+    const Case cases[] = {
+        {"connection screen", {}, UiMode::SelectConnection, false},
+        {"sweep screen", {ENTER}, UiMode::EditSweep, false},
+        {"scanning", {ENTER, ENTER}, UiMode::Scanning, false},
+        {"failure", {ENTER, ENTER}, UiMode::ShowFailure, true},
+    };
+    const tui::KeyEvent quit_keys[] = {chr(U'q'), ESC, chr(U'q', true), chr(U'q', false, true)};
+
+    // Slow enough that every run is still going when its quit key comes.
+    sim::InstrumentDouble instrument(
+        sim::Options{.model = sim::Model::Basic, .point_delay = std::chrono::milliseconds(50)});
+    const std::string address = instrument.listen_tcp();
+    for (const auto& c : cases) {
+        for (const auto& quit : quit_keys) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(quit.ctrl) +
+                         std::to_string(quit.alt));
+            std::filesystem::remove(config_path_);
+            Config config = config_for(address);
+            if (c.start_above_stop) {
+                config.start_frequency = 900;
+                config.stop_frequency = 100;
+            }
+            UiState state = state_for(std::move(config));
+            std::deque<ScriptedInput::Step> steps;
+            for (const auto& key : c.before) {
+                steps.push_back({std::nullopt, key});
+            }
+            steps.push_back({c.screen, chr(U'Q')});
+            if (c.screen == UiMode::Scanning) {
+                steps.push_back({c.screen, ENTER});
+            }
+            steps.push_back({c.screen, quit});
+            ScriptedInput input(state, std::move(steps));
+
+            const auto result = run(state, input);
+
+            ASSERT_TRUE(result.has_value()) << debug(result.error());
+            EXPECT_TRUE(input.finished());
+            EXPECT_TRUE(state.should_quit);
+            EXPECT_EQ(state.ui_mode, c.screen);
+        }
+    }
+}
+
+TEST_F(InterfaceLoop, EnterWithoutAPortShowsTheFailureAndSavesNothing) {
+    Config config = config_for("127.0.0.1:9");
+    UiState state = build_ui_state(std::move(config), config_path_, {});
+    ScriptedInput input(state, {
+                                   {UiMode::SelectConnection, ENTER},
+                                   {UiMode::ShowFailure, ENTER},
+                               });
+    const auto result = run(state, input);
+    ASSERT_TRUE(result.has_value()) << debug(result.error());
+    EXPECT_EQ(error_text(state.scan_state),
+              "no serial port is selected; connect the instrument and restart");
+    EXPECT_FALSE(std::filesystem::exists(config_path_));
+}
+
+// A terminal that fails ends the loop with a report made in the loop's own file, and the cursor
+// is not left hidden.
+TEST_F(InterfaceLoop, ATerminalFailureEndsTheLoopWithAReport) {
+    UiState state = state_for(config_for("127.0.0.1:9"));
+    ScriptedInput input(
+        state, {{UiMode::SelectConnection, chr(U'j'),
+                 [&] { backend_->set_failure(IoError::from_kind(IoErrorKind::BrokenPipe)); }}});
+    const auto result = run(state, input);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(display(result.error()), "broken pipe");
+    EXPECT_STREQ(result.error().location().file_name(), "src/ui/mod.cpp");
+}
+
+TEST_F(InterfaceLoop, LeavingShowsTheCursorAgain) {
+    UiState state = state_for(config_for("127.0.0.1:9"));
+    ScriptedInput input(state, {{UiMode::SelectConnection, chr(U'q'),
+                                 [&] { EXPECT_TRUE(backend_->cursor_hidden()); }}});
+    ASSERT_TRUE(run(state, input).has_value());
+    EXPECT_FALSE(backend_->cursor_hidden());
+}
+
+}  // namespace
+}  // namespace vireo
