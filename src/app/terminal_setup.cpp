@@ -30,6 +30,9 @@ std::expected<std::unique_ptr<tui::Terminal>, IoError> init_terminal() {
     if (auto size = platform::terminal_size(STDOUT_FILENO); !size) {
         return fail(std::move(size.error()));
     }
+    if (auto handled = platform::restore_terminal_on_termination_signals(); !handled) {
+        return fail(std::move(handled.error()));
+    }
     auto backend = tui::open_ncurses_backend();
     if (!backend) {
         return fail(std::move(backend.error()));

@@ -33,4 +33,9 @@ std::expected<std::size_t, IoError> read_input(std::span<std::uint8_t> buffer);
 // locks, errors ignored.
 void restore_terminal_after_crash() noexcept;
 
+// Makes hang-up, interrupt, quit and terminate signals give the terminal back (as the crash path
+// does) before they end the process as they would have. Install before ncurses starts: it then
+// leaves these signals alone instead of ending the process with the raw mode it found.
+std::expected<void, IoError> restore_terminal_on_termination_signals();
+
 }  // namespace vireo::platform

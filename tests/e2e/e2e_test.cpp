@@ -445,4 +445,23 @@ TEST_F(EndToEnd, ACrashGivesTheTerminalBackBeforeItsReport) {
     EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
 }
 
+class KilledEndToEnd : public EndToEnd, public ::testing::WithParamInterface<int> {};
+
+TEST_P(KilledEndToEnd, GivesTheTerminalBack) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    start_vireo();
+    ASSERT_TRUE(shows("Vireo version"));
+    const auto pid = vireo_pid();
+    ASSERT_TRUE(pid.has_value());
+
+    ::kill(*pid, GetParam());
+    // The process still ends by the signal, as the shell reports it.
+    EXPECT_EQ(exit_status(), 128 + GetParam());
+    expect_terminal_given_back();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, KilledEndToEnd,
+                         ::testing::Values(SIGTERM, SIGHUP, SIGINT, SIGQUIT),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/terminal.hpp"
 
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -57,6 +58,19 @@ std::expected<void, IoError> set_mode(const termios& mode) {
         }
     }
     return {};
+}
+
+constexpr int TERMINATION_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+void on_termination_signal(int signal_number) {
+    restore_terminal_after_crash();
+    // The default action ends the process once the handler returns, so the parent still sees
+    // which signal ended it.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    ::sigemptyset(&default_action.sa_mask);
+    ::sigaction(signal_number, &default_action, nullptr);
+    ::raise(signal_number);
 }
 
 }  // namespace
@@ -136,6 +150,21 @@ void restore_terminal_after_crash() noexcept {
     write_raw(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
     write_raw(STDOUT_FILENO, SHOW_CURSOR);
     errno = saved_errno;
+}
+
+std::expected<void, IoError> restore_terminal_on_termination_signals() {
+    struct sigaction action {};
+    action.sa_handler = on_termination_signal;
+    ::sigemptyset(&action.sa_mask);
+    for (const int signal_number : TERMINATION_SIGNALS) {
+        ::sigaddset(&action.sa_mask, signal_number);
+    }
+    for (const int signal_number : TERMINATION_SIGNALS) {
+        if (::sigaction(signal_number, &action, nullptr) != 0) {
+            return std::unexpected(IoError::last_os_error());
+        }
+    }
+    return {};
 }
 
 }  // namespace vireo::platform
