@@ -98,11 +98,19 @@ class LazyFileSink final : public spdlog::sinks::base_sink<std::mutex> {
         buffer_.reserve(BUFFER_BYTES);
     }
 
-    // Drops the file; everything after this is discarded.
+    // Writes out what is buffered and drops the file; every record after this is discarded.
+    // A record that got in after the last flush is still written, not cleared from the buffer.
     void close() {
         std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
         closed_ = true;
-        buffer_.clear();
+        try {
+            write_out();
+        } catch (const spdlog::spdlog_ex&) {
+            // A failing log has nobody left to tell; the lines are lost.
+        }
         file_.reset();
     }
 
