@@ -383,6 +383,31 @@ TEST_F(WorkerTest, AFailedFrameAndAFailedResumeAreReportedTogether) {
     EXPECT_TRUE(csv_files().empty());
 }
 
+// A frame without its closing brace leaves the rest of the reply and its prompt on the link.
+// Read as the reply to "resume", they would hide that the instrument refused to resume.
+TEST_F(WorkerTest, WhatABrokenFrameLeftIsNotTakenForTheResumeReply) {
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial" : "TCP");
+        sim::InstrumentDouble instrument(
+            sim::Options{.model = sim::Model::Ultra,
+                         .fault = sim::FaultKind::NoClosingBrace,
+                         .reply_overrides = {{"resume", "error: not paused\r\n"}}});
+        Config config = config_for(serial ? "127.0.0.1:7355" : instrument.listen_tcp());
+        if (serial) {
+            config.connection.backend = ConnectionBackend::Serial;
+            config.port = instrument.open_pty();
+        }
+        const Outcome failed = outcome_of(run(config, SWEEP));
+        EXPECT_EQ(failed.status, "Acquiring samples");
+        EXPECT_EQ(failed.progress, 95u);
+        EXPECT_EQ(failed.error,
+                  "raw scan is missing its closing brace; additionally, resume failed: device "
+                  "rejected \"resume\":  resume\r\nerror: not paused\r\n");
+        EXPECT_EQ(instrument.received_commands().back(), "resume");
+        EXPECT_TRUE(csv_files().empty());
+    }
+}
+
 TEST_F(WorkerTest, ACsvFailureKeepsTheLastStatus) {
     sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Ultra});
     Config config = config_for(instrument.listen_tcp());

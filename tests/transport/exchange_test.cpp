@@ -1,8 +1,11 @@
 #include "transport/exchange.hpp"
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -230,6 +233,56 @@ TEST(DrainPrompt, FailsOnAClosedPeerAndAnOverlongBanner) {
     const auto too_long = drain_prompt(chatty_link);
     ASSERT_FALSE(too_long);
     EXPECT_EQ(display(too_long.error()), "serial response exceeds 256 bytes");
+}
+
+// After a reply that broke off: the rest goes up to its prompt, what follows stays; a quiet
+// instrument or one that never stops talking keeps the caller no longer than the limit.
+TEST(DiscardPending, DropsUpToThePromptOrUntilQuietWithinTheLimit) {
+    std::atomic<bool> discarded{false};
+    std::atomic<bool> talked_out{false};
+    struct Case {
+        const char* name;
+        std::function<void(PeerEnd&)> leftover;
+        std::string next_reply;
+    };
+    const Case cases[] = {
+        {"rest of a reply, prompt, more", [](PeerEnd& end) { end.send("\x01\x02}\r\nch> next"); },
+         " next"},
+        {"prompt in pieces", [](PeerEnd& end) { end.send_slowly("tail ch>", 5ms); }, ""},
+        {"nothing pending", [](PeerEnd&) {}, ""},
+        {"talks on past the limit",
+         [&](PeerEnd& end) {
+             // Until the discard gives up, or far longer than its limit.
+             const auto stop = std::chrono::steady_clock::now() + 10s;
+             while (!discarded) {
+                 if (std::chrono::steady_clock::now() > stop) {
+                     talked_out = true;
+                     break;
+                 }
+                 end.send("noise ");
+                 std::this_thread::sleep_for(20ms);
+             }
+         },
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        discarded = false;
+        TcpPeer peer([&](PeerEnd& end) {
+            c.leftover(end);
+            end.read_until('\r');
+            end.send("answer\r\nch>");
+            end.read_to_end();
+        });
+        DeviceLink link = tcp_link(peer);
+        std::this_thread::sleep_for(50ms);
+        discard_pending(link, 300ms);
+        discarded = true;
+        const auto reply = exchange(link, "resume", 0ms, 0ms);
+        EXPECT_TRUE(text_of(reply).starts_with(c.next_reply)) << text_of(reply);
+        EXPECT_TRUE(text_of(reply).ends_with("answer\r\n")) << text_of(reply);
+    }
+    EXPECT_FALSE(talked_out);
 }
 
 TEST(Exchange, AClosedPeerFailsTheWriteWithAnErrorValue) {

@@ -178,6 +178,10 @@ std::expected<std::size_t, IoError> SerialPort::write(std::span<const std::uint8
     return written;
 }
 
+std::expected<bool, IoError> SerialPort::wait_readable(std::chrono::milliseconds wait) {
+    return platform::wait_readable(fd_, wait);
+}
+
 std::expected<void, IoError> SerialPort::flush() {
     // tcdrain alone waits for ever on a device that has stopped taking data (the bytes sit in
     // the driver's queue, where the write's time-out no longer reaches them), so the queue is
