@@ -300,6 +300,58 @@ TEST(SerialLink, SignalsThatKeepComingDoNotStretchTheReadTimeOut) {
     EXPECT_EQ(read.error().kind(), IoErrorKind::TimedOut);
 }
 
+TEST(TcpLink, APeerThatStopsReadingGivesTheWriteTimeOut) {
+    std::promise<void> written;
+    TcpPeer peer([&](PeerEnd&) { written.get_future().wait(); });
+    DeviceLink link = open_or_die(tcp_config(peer.address(), 100));
+    // More than the socket buffers of both ends hold.
+    const std::string flood(64 << 20, 'a');
+    const auto result = write_all_stream(link.reader().stream(), bytes_of(flood));
+    written.set_value();
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().kind(), IoErrorKind::TimedOut);
+    EXPECT_EQ(display(result.error()), "Operation timed out");
+}
+
+TEST(DeviceLink, RetriesAWriteThatASignalInterrupted) {
+    // Without SA_RESTART a blocked send or wait ends early with EINTR or a short count.
+    struct sigaction action {};
+    action.sa_handler = ignore_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial" : "TCP");
+        // Far more than fits in the link's buffers, so the writer waits while it is signalled.
+        const std::string payload = std::string(serial ? 256 << 10 : 16 << 20, 'a') + "!";
+        std::promise<std::size_t> received;
+        const auto script = [&](PeerEnd& end) {
+            std::this_thread::sleep_for(200ms);
+            received.set_value(end.count_until('!'));
+            end.read_to_end();
+        };
+        std::optional<TcpPeer> tcp;
+        std::optional<PtyPeer> pty;
+        DeviceLink link = serial ? open_or_die(serial_config(pty.emplace(script).path(), 5000))
+                                 : open_or_die(tcp_config(tcp.emplace(script).address(), 5000));
+        const pthread_t writer = ::pthread_self();
+        std::atomic<bool> done{false};
+        std::thread interrupter([&] {
+            while (!done) {
+                ::pthread_kill(writer, SIGUSR1);
+                std::this_thread::sleep_for(5ms);
+            }
+        });
+        const auto result = write_all_stream(link.reader().stream(), bytes_of(payload));
+        done = true;
+        interrupter.join();
+        EXPECT_TRUE(result) << display(result.error());
+        EXPECT_EQ(received.get_future().get(), payload.size());
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
+}
+
 TEST(OpenLink, RefusesAnInvalidConfigurationBeforeConnecting) {
     Config config = tcp_config(closed_port_address());
     config.serial.max_response_bytes = 255;

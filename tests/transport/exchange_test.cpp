@@ -146,6 +146,46 @@ TEST(Exchange, ReturnsTheReplyWithItsEchoAndReplacesInvalidUtf8) {
     EXPECT_EQ(text_of(exchange(link, "info", 1ms, 1ms)), " info\r\nbad \xef\xbf\xbd byte\r\n");
 }
 
+// The first delay lies between the write and the read: the command goes out before it, and a
+// reply that never comes is waited for only after it. The second follows the prompt, so a
+// failed read skips it.
+TEST(Exchange, WaitsTheFirstDelayAfterTheWriteAndTheSecondAfterThePrompt) {
+    using Clock = std::chrono::steady_clock;
+    const auto first = 400ms;
+    struct Case {
+        const char* name;
+        bool answers;
+        std::chrono::milliseconds second;
+        std::chrono::milliseconds at_least;
+        std::chrono::milliseconds below;
+    };
+    const Case cases[] = {
+        {"answered", true, 300ms, first + 300ms, 60s},
+        // 100 ms is the link's read time-out.
+        {"unanswered", false, 5000ms, first + 100ms, first + 5000ms},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::promise<Clock::time_point> received;
+        TcpPeer peer([&](PeerEnd& end) {
+            end.read_until('\r');
+            received.set_value(Clock::now());
+            if (c.answers) {
+                end.send("version\r\nch>");
+            }
+            end.read_to_end();
+        });
+        DeviceLink link = tcp_link(peer, 65536, 100);
+        const auto started = Clock::now();
+        const auto reply = exchange(link, "version", first, c.second);
+        const auto elapsed = Clock::now() - started;
+        EXPECT_EQ(reply.has_value(), c.answers) << text_of(reply);
+        EXPECT_LT(received.get_future().get() - started, first);
+        EXPECT_GE(elapsed, c.at_least);
+        EXPECT_LT(elapsed, c.below);
+    }
+}
+
 TEST(SendCommand, FindsRejectionLinesAtTheStartOfAnyLine) {
     struct Case {
         std::string reply;
