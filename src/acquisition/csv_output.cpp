@@ -98,6 +98,11 @@ std::expected<void, IoError> write_rows(platform::File& file, bool include_heade
     return file.sync();
 }
 
+IoError unique_name_error() {
+    return IoError::with_message(IoErrorKind::AlreadyExists,
+                                 "could not allocate a unique scan filename");
+}
+
 std::expected<void, IoError> ensure_directory(const std::filesystem::path& directory) {
     if (directory.empty()) {
         return {};
@@ -128,9 +133,37 @@ std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConf
         return std::unexpected(created.error());
     }
     const std::string stamp = scan_timestamp(now());
+    const auto name = [&](int n) {
+        return output.directory / fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
+    };
+
+    // Written without a name and named only once complete and synced, so a run that ends
+    // half-way (a quit, a kill, a crash) leaves nothing that looks like a result.
+    auto unnamed = platform::File::create_unnamed(output.directory);
+    if (unnamed) {
+        if (auto written = write_rows(*unnamed, output.include_header, samples); !written) {
+            return std::unexpected(written.error());
+        }
+        for (int n = 0; n < MAX_ATTEMPTS; ++n) {
+            std::filesystem::path path = name(n);
+            auto linked = unnamed->link_to(path);
+            if (linked) {
+                (void)unnamed->close();
+                return path;
+            }
+            if (linked.error().kind() != IoErrorKind::AlreadyExists) {
+                return std::unexpected(linked.error());
+            }
+        }
+        return std::unexpected(unique_name_error());
+    }
+    if (unnamed.error().kind() != IoErrorKind::Unsupported) {
+        return std::unexpected(unnamed.error());
+    }
+
+    // A file system without unnamed files: created under its name, deleted on failure.
     for (int n = 0; n < MAX_ATTEMPTS; ++n) {
-        std::filesystem::path path =
-            output.directory / fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
+        std::filesystem::path path = name(n);
         auto file = platform::File::create_new(path);
         if (!file) {
             if (file.error().kind() == IoErrorKind::AlreadyExists) {
@@ -146,8 +179,7 @@ std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConf
         }
         return path;
     }
-    return std::unexpected(IoError::with_message(IoErrorKind::AlreadyExists,
-                                                 "could not allocate a unique scan filename"));
+    return std::unexpected(unique_name_error());
 }
 
 }  // namespace csv_detail

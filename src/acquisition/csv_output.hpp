@@ -1,6 +1,7 @@
 #pragma once
 // The CSV file of one successful sweep: a new file per run, named after the local time, holding
-// one "frequency,level" row per sample. A file whose writing fails is deleted.
+// one "frequency,level" row per sample. The file gets its name only once it is complete, so a
+// run that fails or ends half-way leaves none.
 
 #include <chrono>
 #include <expected>

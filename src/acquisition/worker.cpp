@@ -45,6 +45,10 @@ std::expected<std::vector<Sample>, AcquisitionError> acquire_samples(DeviceLink&
         apply_update(state, SetProgress{frame_progress_percent(received, total)});
     });
     if (!frame) {
+        // The rest of a reply that broke off must not be read as the reply to "resume".
+        const bool tcp = config.connection.backend == ConnectionBackend::Tcp;
+        discard_pending(
+            link, milliseconds(tcp ? config.connection.tcp_timeout_ms : config.serial.timeout_ms));
         return std::unexpected(AcquisitionError::Transport{std::move(frame.error())});
     }
     auto samples = decode_raw_scan(*frame, request, zero_offset, config.scan.frequency_axis);

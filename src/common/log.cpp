@@ -7,7 +7,13 @@ namespace vireo::log {
 namespace {
 
 std::atomic<std::uint8_t> g_max_level{static_cast<std::uint8_t>(Level::Off)};
-std::atomic<std::shared_ptr<Logger>> g_logger;
+
+// Never destroyed: the user may quit while a worker still logs, and exit() must not free the
+// installed logger under it.
+std::atomic<std::shared_ptr<Logger>>& installed_logger() {
+    static auto* const slot = new std::atomic<std::shared_ptr<Logger>>();
+    return *slot;
+}
 
 }  // namespace
 
@@ -44,24 +50,24 @@ bool enabled(Level level) {
 
 bool set_logger(std::shared_ptr<Logger> logger) {
     std::shared_ptr<Logger> expected;
-    return g_logger.compare_exchange_strong(expected, std::move(logger));
+    return installed_logger().compare_exchange_strong(expected, std::move(logger));
 }
 
 std::shared_ptr<Logger> logger() {
-    return g_logger.load();
+    return installed_logger().load();
 }
 
 void write(Level level, std::string_view target, std::string_view message) {
     if (!enabled(level)) {
         return;
     }
-    if (const auto installed = g_logger.load()) {
+    if (const auto installed = installed_logger().load()) {
         installed->write(Record{level, target, message});
     }
 }
 
 std::shared_ptr<Logger> replace_logger_for_testing(std::shared_ptr<Logger> logger) {
-    return g_logger.exchange(std::move(logger));
+    return installed_logger().exchange(std::move(logger));
 }
 
 }  // namespace vireo::log

@@ -13,6 +13,7 @@
 
 #include "common/text.hpp"
 #include "config/config_schema.hpp"
+#include "config/nesting_depth.hpp"
 
 namespace vireo {
 
@@ -492,6 +493,9 @@ std::expected<Config, TomlError> read_config_document(std::string_view text) {
 }
 
 std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
+    if (auto too_deep = check_nesting_depth(text)) {
+        return std::unexpected(std::move(*too_deep));
+    }
     try {
         return toml::parse(text);
     } catch (const toml::parse_error& error) {

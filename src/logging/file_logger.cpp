@@ -88,7 +88,7 @@ spdlog::string_view_t view(std::string_view text) {
 }
 
 // Opens its file at the first line and buffers lines in front of it. Failures are thrown as
-// spdlog exceptions, which the logger reports on standard error and swallows.
+// spdlog exceptions, which the logger hands to its error handler.
 class LazyFileSink final : public spdlog::sinks::base_sink<std::mutex> {
   public:
     LazyFileSink(fs::path directory, std::string base_name, Clock clock)
@@ -98,11 +98,19 @@ class LazyFileSink final : public spdlog::sinks::base_sink<std::mutex> {
         buffer_.reserve(BUFFER_BYTES);
     }
 
-    // Drops the file; everything after this is discarded.
+    // Writes out what is buffered and drops the file; every record after this is discarded.
+    // A record that got in after the last flush is still written, not cleared from the buffer.
     void close() {
         std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
         closed_ = true;
-        buffer_.clear();
+        try {
+            write_out();
+        } catch (const spdlog::spdlog_ex&) {
+            // A failing log has nobody left to tell; the lines are lost.
+        }
         file_.reset();
     }
 
@@ -253,6 +261,9 @@ std::expected<std::shared_ptr<FileLogger>, LoggerError> FileLogger::start(LogSpe
     impl->logger = std::make_shared<TargetLogger>("vireo", impl->sink);
     impl->logger->set_level(spdlog::level::trace);
     impl->logger->flush_on(spdlog::level::off);
+    // spdlog's own handler prints on standard error, which the full-screen interface owns; a
+    // log that cannot be written has nobody to tell, so the failure is dropped.
+    impl->logger->set_error_handler([](const std::string&) {});
     try {
         impl->flusher = std::thread([raw = impl.get()] { raw->run_flusher(); });
     } catch (const std::system_error& e) {

@@ -28,8 +28,8 @@ class FileLogger final : public log::Logger {
 
     ~FileLogger() override;
 
-    // Never fails: a file that cannot be opened or written is reported on standard error and
-    // the record is lost.
+    // Never fails: when the file cannot be opened or written the record is lost without a
+    // word (standard error belongs to the terminal interface).
     void write(const log::Record& record) override;
     void flush() override;
     // Writes out the buffer, closes the file and stops the flusher; later records are dropped.

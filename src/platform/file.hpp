@@ -20,6 +20,10 @@ class File {
     static std::expected<File, IoError> create_new(const std::filesystem::path& path);
     // Opens a file for appending, creating it when missing.
     static std::expected<File, IoError> open_append(const std::filesystem::path& path);
+    // Creates a file without a name in `directory` (the current one when empty), for writing;
+    // it vanishes when closed unless link_to named it. Unsupported when the file system cannot
+    // hold unnamed files.
+    static std::expected<File, IoError> create_unnamed(const std::filesystem::path& directory);
 
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
@@ -36,11 +40,22 @@ class File {
     std::expected<void, IoError> sync();
     // Closes the file now and reports a failure of the close.
     std::expected<void, IoError> close();
+    // Gives a file of create_unnamed its name; fails with AlreadyExists when the name is taken.
+    std::expected<void, IoError> link_to(const std::filesystem::path& path);
 
   private:
     explicit File(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
+
+// Test seam: faults the file layer shows in place of the system's answers.
+struct FileFaultsForTesting {
+    // create_unnamed fails as on a file system without unnamed files.
+    bool refuse_unnamed = false;
+    // Every sync fails with this error number; 0 for none.
+    int sync_error = 0;
+};
+void set_file_faults_for_testing(FileFaultsForTesting faults);
 
 // Renames `from` to `to`, replacing `to` in one step.
 std::expected<void, IoError> rename_file(const std::filesystem::path& from,

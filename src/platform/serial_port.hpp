@@ -2,6 +2,7 @@
 // The operating system's serial port, opened exclusively in raw 8N1 mode, with reads and
 // writes bounded by a time-out.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -26,6 +27,9 @@ class SerialPort {
     std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer);
     // Writes as much as fits within the time-out; the count may be short, even 0.
     std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> bytes);
+    // True when a read would not wait: bytes have come, or the device hung up. Waits at most
+    // `wait` for that.
+    std::expected<bool, IoError> wait_readable(std::chrono::milliseconds wait);
     // Waits until everything written has left for the device; what has not left within the
     // time-out is TimedOut "Operation timed out".
     std::expected<void, IoError> flush();

@@ -1,6 +1,7 @@
 #pragma once
 // A connected TCP stream socket with receive and send time-outs and no-delay on.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -22,6 +23,9 @@ class TcpSocket {
     // One receive; 0 means the peer closed. An expired time-out is TimedOut
     // "Operation timed out".
     std::expected<std::size_t, IoError> read(std::span<std::uint8_t> buffer);
+    // True when a receive would not wait: bytes have come, or the peer closed. Waits at most
+    // `wait` for that.
+    std::expected<bool, IoError> wait_readable(std::chrono::milliseconds wait);
     // One send; a closed peer is an error value, never a signal.
     std::expected<std::size_t, IoError> write(std::span<const std::uint8_t> bytes);
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,6 +40,9 @@ struct ScanState {
 struct SharedScanState {
     std::mutex mutex;
     ScanState record;
+    // Test seam: sees the record after every change the worker makes, under the lock, so a
+    // test can follow a run step by step. Unset in the program.
+    std::function<void(const ScanState&)> observer_for_testing;
 };
 
 // Shared by the interface and the worker; the record lives as long as either holds it.

@@ -1,5 +1,6 @@
 #include "transport/exchange.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <thread>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr std::string_view PROMPT = "ch>";
 constexpr std::string_view REJECTION_PREFIXES[] = {"error:", "usage:", "unknown command"};
+// A pause in the instrument's output this long means it has said all it had to say.
+constexpr std::chrono::milliseconds QUIET_TIME(100);
 
 bool is_command_line(std::string_view command) {
     if (command.empty()) {
@@ -137,6 +140,35 @@ std::expected<std::string, TransportError> send_command(DeviceLink& link, std::s
             TransportError::CommandRejected{std::string(command), std::move(*reply)});
     }
     return reply;
+}
+
+void discard_pending(DeviceLink& link, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + limit;
+    std::string tail;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return;
+        }
+        if (link.reader().buffered() == 0) {
+            const auto ready = wait_readable(link.reader().stream(), std::min(QUIET_TIME, left));
+            if (!ready || !*ready) {
+                return;
+            }
+        }
+        std::uint8_t byte = 0;
+        if (!read_exact(link, std::span(&byte, 1))) {
+            return;
+        }
+        tail.push_back(static_cast<char>(byte));
+        if (tail.size() > PROMPT.size()) {
+            tail.erase(0, 1);
+        }
+        if (tail == PROMPT) {
+            return;
+        }
+    }
 }
 
 std::expected<void, TransportError> drain_prompt(DeviceLink& link) {

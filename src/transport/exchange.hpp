@@ -31,6 +31,11 @@ std::expected<std::string, TransportError> send_command(DeviceLink& link, std::s
                                                         std::chrono::milliseconds first_delay,
                                                         std::chrono::milliseconds second_delay);
 
+// Drops what the instrument still sends after a reply that broke off: up to and including the
+// next prompt, or until nothing has come for a short quiet time, and for at most `limit` in
+// all. Reports nothing; a fault of the link shows in the next exchange.
+void discard_pending(DeviceLink& link, std::chrono::milliseconds limit);
+
 // Consumes a prompt the instrument showed before the run; a silent instrument is no failure.
 std::expected<void, TransportError> drain_prompt(DeviceLink& link);
 

@@ -54,6 +54,15 @@ std::expected<std::size_t, IoError> read_stream(TransportStream& stream,
                       stream.value());
 }
 
+std::expected<bool, IoError> wait_readable(TransportStream& stream,
+                                           std::chrono::milliseconds wait) {
+    return std::visit(Overloaded{
+                          [&](TransportStream::Serial& s) { return s.port.wait_readable(wait); },
+                          [&](TransportStream::Tcp& t) { return t.socket.wait_readable(wait); },
+                      },
+                      stream.value());
+}
+
 std::expected<void, IoError> write_all_stream(TransportStream& stream,
                                               std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {

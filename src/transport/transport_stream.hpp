@@ -1,6 +1,7 @@
 #pragma once
 // The open byte stream to the instrument: a serial port or a TCP socket.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -59,6 +60,10 @@ std::expected<TransportStream, IoError> connect_tcp(std::string_view address,
 // One read of at most the buffer's length; 0 means end of stream.
 std::expected<std::size_t, IoError> read_stream(TransportStream& stream,
                                                 std::span<std::uint8_t> buffer);
+
+// True when a read would not wait (bytes or the end of the stream are there); waits at most
+// `wait`.
+std::expected<bool, IoError> wait_readable(TransportStream& stream, std::chrono::milliseconds wait);
 
 // Writes every byte; an interrupted write is retried, a write of nothing is WriteZero.
 std::expected<void, IoError> write_all_stream(TransportStream& stream,

@@ -16,6 +16,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "platform/file.hpp"
+
 namespace vireo {
 namespace {
 
@@ -39,14 +41,22 @@ std::vector<fs::path> files_in(const fs::path& directory) {
     return names;
 }
 
-class CsvOutputTest : public ::testing::Test {
+// Run twice: with the file written unnamed and named at the end, and as on a file system that
+// has no unnamed files, where it is created under its name and deleted on failure.
+class CsvOutputTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "vireo-csv-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
+        platform::set_file_faults_for_testing({.refuse_unnamed = !unnamed()});
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        platform::set_file_faults_for_testing({});
+        fs::remove_all(dir_);
+    }
+
+    static bool unnamed() { return GetParam(); }
 
     OutputConfig output(bool header = false) const { return {dir_, "scan", header}; }
 
@@ -65,7 +75,7 @@ class CsvOutputTest : public ::testing::Test {
     fs::path dir_;
 };
 
-TEST_F(CsvOutputTest, WritesShortestPositionalNumbersWithOptionalHeader) {
+TEST_P(CsvOutputTest, WritesShortestPositionalNumbersWithOptionalHeader) {
     const std::vector<Sample> samples = {
         {100, -120}, {240.5, -87.25}, {240, -96.75}, {0.1 + 0.2, 433.92}, {0.1, -0.0}, {1e21, 1e-7},
     };
@@ -87,7 +97,7 @@ TEST_F(CsvOutputTest, WritesShortestPositionalNumbersWithOptionalHeader) {
     }
 }
 
-TEST_F(CsvOutputTest, TimestampIsLocalTimeWithTruncatedMicroseconds) {
+TEST_P(CsvOutputTest, TimestampIsLocalTimeWithTruncatedMicroseconds) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
     // 2024-03-05 07:08:09 UTC
@@ -98,7 +108,7 @@ TEST_F(CsvOutputTest, TimestampIsLocalTimeWithTruncatedMicroseconds) {
               "20240305 07_08_09_000042");
 }
 
-TEST_F(CsvOutputTest, TakesTheNextNumberWhenANameIsTaken) {
+TEST_P(CsvOutputTest, TakesTheNextNumberWhenANameIsTaken) {
     write_file(dir_ / name(0), "earlier run\n");
     const Sample samples[] = {{1, 2}, {3, 4}};
     const auto path = write_fixed(samples);
@@ -108,7 +118,7 @@ TEST_F(CsvOutputTest, TakesTheNextNumberWhenANameIsTaken) {
     EXPECT_EQ(read_file(dir_ / name(0)), "earlier run\n");
 }
 
-TEST_F(CsvOutputTest, FailsWhenAllHundredNamesAreTaken) {
+TEST_P(CsvOutputTest, FailsWhenAllHundredNamesAreTaken) {
     for (int n = 0; n < 100; ++n) {
         write_file(dir_ / name(n), fmt::format("{}\n", n));
     }
@@ -123,7 +133,7 @@ TEST_F(CsvOutputTest, FailsWhenAllHundredNamesAreTaken) {
     }
 }
 
-TEST_F(CsvOutputTest, CreatesANestedDirectoryAndNamesTheFileAfterTheLocalTime) {
+TEST_P(CsvOutputTest, CreatesANestedDirectoryAndNamesTheFileAfterTheLocalTime) {
     OutputConfig config = output();
     config.directory = dir_ / "a" / "b" / "c";
     const Sample samples[] = {{1, 2}, {3, 4}};
@@ -136,7 +146,7 @@ TEST_F(CsvOutputTest, CreatesANestedDirectoryAndNamesTheFileAfterTheLocalTime) {
     EXPECT_EQ(read_file(*path), "1,2\n3,4\n");
 }
 
-TEST_F(CsvOutputTest, ReportsADirectoryThatCannotBeCreated) {
+TEST_P(CsvOutputTest, ReportsADirectoryThatCannotBeCreated) {
     write_file(dir_ / "plain", "");
     OutputConfig config = output();
     config.directory = dir_ / "plain" / "sub";
@@ -147,8 +157,8 @@ TEST_F(CsvOutputTest, ReportsADirectoryThatCannotBeCreated) {
     EXPECT_EQ(files_in(dir_), std::vector<fs::path>{"plain"});
 }
 
-// Root ignores permissions, so the write is made to fail by a file-size limit in a child.
-TEST_F(CsvOutputTest, AWriteFailurePartWayLeavesNoFile) {
+// Root ignores permissions, so writes are made to fail by a file-size limit in a child.
+TEST_P(CsvOutputTest, AWriteFailurePartWayLeavesNoFile) {
     const std::vector<Sample> samples(10'000, Sample{433.92, -96.75});
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -167,6 +177,75 @@ TEST_F(CsvOutputTest, AWriteFailurePartWayLeavesNoFile) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_TRUE(files_in(dir_).empty());
 }
+
+// The last block goes out only at the end, and the sync after it: their failures must not leave
+// a file that looks complete.
+TEST_P(CsvOutputTest, AFailureOfTheLastWriteOrOfTheSyncLeavesNoFile) {
+    // About 9 kB: the first block fits under the limit, the last one crosses it.
+    const std::vector<Sample> samples(640, Sample{433.92, -96.75});
+    struct Case {
+        const char* name;
+        rlim_t size_limit;
+        int sync_error;
+        IoErrorKind kind;
+    };
+    const Case cases[] = {
+        {"last write", 8192, 0, IoErrorKind::FileTooLarge},
+        {"sync", RLIM_INFINITY, EIO, IoErrorKind::Uncategorized},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit limit{c.size_limit, c.size_limit};
+            ::signal(SIGXFSZ, SIG_IGN);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(3);
+            }
+            platform::set_file_faults_for_testing(
+                {.refuse_unnamed = !unnamed(), .sync_error = c.sync_error});
+            const auto path = write_fixed(samples);
+            ::_exit(path ? 1 : path.error().kind() == c.kind ? 0 : 2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_TRUE(files_in(dir_).empty());
+    }
+}
+
+// A run killed while the file is written (here by the size limit's own signal) cannot clean
+// up; the file it was writing has no name yet, so nothing is left. Only where the file system
+// has unnamed files.
+TEST_P(CsvOutputTest, AProcessKilledWhileWritingLeavesNoFile) {
+    if (!unnamed()) {
+        GTEST_SKIP() << "a file created under its name stays when the process is killed";
+    }
+    const std::vector<Sample> samples(10'000, Sample{433.92, -96.75});
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{4096, 4096};
+        ::signal(SIGXFSZ, SIG_DFL);
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            ::_exit(3);
+        }
+        (void)write_fixed(samples);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_TRUE(files_in(dir_).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, CsvOutputTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Unnamed" : "NamedAtOnce";
+                         });
 
 }  // namespace
 }  // namespace vireo

@@ -47,8 +47,8 @@ class WorkerTest : public ::testing::Test {
     }
 
     // Starts the worker the way the interface does and waits until the run has ended.
-    ScanStateHandle run(Config config, ScanRequest request) {
-        ScanStateHandle state = make_scan_state();
+    ScanStateHandle run(Config config, ScanRequest request,
+                        ScanStateHandle state = make_scan_state()) {
         std::thread(acquisition_worker, AcquisitionJob{std::move(config), state, request}).detach();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -177,6 +177,113 @@ TEST_F(WorkerTest, SweepsOverTheSerialBackEnd) {
     ASSERT_EQ(phase(state), ScanPhase::Complete) << error_text(state).value_or("");
     ASSERT_EQ(csv_files().size(), 1u);
     EXPECT_EQ(read_file(csv_files()[0]), expected_csv(SWEEP, 174));
+}
+
+TEST_F(WorkerTest, SweepsWithEveryNonDefaultSetting) {
+    sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Ultra});
+    Config config = config_for(instrument.listen_tcp());
+    config.scan.frequency_axis = FrequencyAxis::Inclusive;
+    config.output.include_header = true;
+    config.scan.auto_zero_offset = false;
+    config.scan.zero_offset = 100;
+    config.scan.legacy_pre_scan = false;
+    const auto state = run(config, SWEEP);
+
+    ASSERT_EQ(phase(state), ScanPhase::Complete) << error_text(state).value_or("");
+    // Inclusive: the points divide the span evenly, the last one on the stop frequency.
+    std::string expected = "frequency_MHz,level_dBm\n";
+    for (std::uint64_t i = 0; i < SWEEP.points; ++i) {
+        const auto raw =
+            sim::InstrumentDouble::raw_level(SWEEP.start_hz, SWEEP.stop_hz, SWEEP.points, i, 100);
+        expected += number(static_cast<double>(240000000 + 5600000 * i) / 1000000.0) + "," +
+                    number(raw * 0.03125 - 100) + "\n";
+    }
+    ASSERT_EQ(csv_files().size(), 1u);
+    EXPECT_EQ(read_file(csv_files()[0]), expected);
+    EXPECT_TRUE(expected.find("\n800,") != std::string::npos);
+
+    auto commands = diagnostics_and_setup("100", "mode low input");
+    std::erase(commands, "scan 240000000 800000000 290 101");
+    EXPECT_EQ(instrument.received_commands(), commands);
+}
+
+// One published status and progress.
+struct Step {
+    std::string status;
+    std::uint64_t progress;
+    friend bool operator==(const Step&, const Step&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const Step& step) {
+        return out << step.status << " @ " << step.progress;
+    }
+};
+
+// Everything a run publishes, step by step, as the interface could see it.
+TEST_F(WorkerTest, PublishesTheStepsOfARunInOrder) {
+    std::vector<Step> steps;
+    ScanStateHandle fresh = make_scan_state();
+    fresh->observer_for_testing = [&](const ScanState& record) {
+        const Step step{record.status_text, record.progress_percent};
+        if (steps.empty() || !(steps.back() == step)) {
+            steps.push_back(step);
+        }
+    };
+    // 30,005 bytes of frame: eight chunks.
+    const ScanRequest large{240000000, 800000000, 10001, 1};
+    sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Ultra});
+    const ScanStateHandle state = run(config_for(instrument.listen_tcp()), large, std::move(fresh));
+    ASSERT_EQ(phase(state), ScanPhase::Complete) << error_text(state).value_or("");
+
+    const std::string saved = "Saved " + lock_state(state)->output_path->string();
+    const std::vector<Step> expected = {
+        {"Opening connection", 0},    {"Identifying instrument", 0}, {"Identifying instrument", 5},
+        {"Configuring scan", 5},      {"Configuring scan", 20},      {"Acquiring samples", 20},
+        {"Acquiring samples", 30},    {"Acquiring samples", 40},     {"Acquiring samples", 50},
+        {"Acquiring samples", 60},    {"Acquiring samples", 71},     {"Acquiring samples", 81},
+        {"Acquiring samples", 91},    {"Acquiring samples", 95},     {"Acquisition complete", 95},
+        {"Acquisition complete", 99}, {"Writing CSV", 99},           {saved, 100},
+    };
+    // The observer ran under the record's lock on the worker's thread.
+    const auto seen = [&] {
+        const auto locked = lock_state(state);
+        return steps;
+    }();
+    EXPECT_EQ(seen, expected);
+}
+
+// The double notes when each command line arrives. Between two commands lie the first delay
+// (after the write) and the second (after the reply's prompt); the legacy "scan" waits the
+// scan delay in place of the command delay.
+TEST_F(WorkerTest, WaitsTheConfiguredDelaysAroundEachCommand) {
+    using std::chrono::milliseconds;
+    sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Ultra});
+    Config config = config_for(instrument.listen_tcp());
+    config.serial.command_delay_ms = 150;
+    config.serial.settle_delay_ms = 100;
+    config.serial.scan_delay_ms = 30;
+    const auto state = run(config, SWEEP);
+    ASSERT_EQ(phase(state), ScanPhase::Complete) << error_text(state).value_or("");
+
+    const auto commands = instrument.received_commands();
+    const auto times = instrument.received_times();
+    ASSERT_EQ(commands, diagnostics_and_setup("174", "mode low input"));
+    ASSERT_EQ(times.size(), commands.size());
+    // The double notes a line when its thread gets to it, which may be a little after it
+    // arrived; a missing delay would take far more than this off a gap.
+    const milliseconds jitter(30);
+    // "resume" is the last; nothing after it to measure.
+    for (std::size_t i = 0; i + 1 < commands.size(); ++i) {
+        SCOPED_TRACE(commands[i]);
+        const auto gap = std::chrono::duration_cast<milliseconds>(times[i + 1] - times[i]);
+        if (commands[i].starts_with("scan ")) {
+            EXPECT_GE(gap, milliseconds(30 + 100) - jitter);
+            // Had the command delay been waited too, the gap would be 280 ms at least.
+            EXPECT_LT(gap, milliseconds(280));
+        } else if (commands[i].starts_with("scanraw ")) {
+            // No delays around the frame; "resume" follows its prompt at once.
+        } else {
+            EXPECT_GE(gap, milliseconds(150 + 100) - jitter);
+        }
+    }
 }
 
 // What a failed run leaves in the shared state.
@@ -381,6 +488,31 @@ TEST_F(WorkerTest, AFailedFrameAndAFailedResumeAreReportedTogether) {
     EXPECT_GT(failed.progress, 20u);
     EXPECT_LT(failed.progress, 95u);
     EXPECT_TRUE(csv_files().empty());
+}
+
+// A frame without its closing brace leaves the rest of the reply and its prompt on the link.
+// Read as the reply to "resume", they would hide that the instrument refused to resume.
+TEST_F(WorkerTest, WhatABrokenFrameLeftIsNotTakenForTheResumeReply) {
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial" : "TCP");
+        sim::InstrumentDouble instrument(
+            sim::Options{.model = sim::Model::Ultra,
+                         .fault = sim::FaultKind::NoClosingBrace,
+                         .reply_overrides = {{"resume", "error: not paused\r\n"}}});
+        Config config = config_for(serial ? "127.0.0.1:7355" : instrument.listen_tcp());
+        if (serial) {
+            config.connection.backend = ConnectionBackend::Serial;
+            config.port = instrument.open_pty();
+        }
+        const Outcome failed = outcome_of(run(config, SWEEP));
+        EXPECT_EQ(failed.status, "Acquiring samples");
+        EXPECT_EQ(failed.progress, 95u);
+        EXPECT_EQ(failed.error,
+                  "raw scan is missing its closing brace; additionally, resume failed: device "
+                  "rejected \"resume\":  resume\r\nerror: not paused\r\n");
+        EXPECT_EQ(instrument.received_commands().back(), "resume");
+        EXPECT_TRUE(csv_files().empty());
+    }
 }
 
 TEST_F(WorkerTest, ACsvFailureKeepsTheLastStatus) {

@@ -135,6 +135,23 @@ TEST_F(LoadConfig, SyntaxErrorHidesEveryOtherFault) {
         << loaded.stderr_text;
 }
 
+// Each part of a dotted key was one level of recursion in the parser: this size overflowed the
+// stack instead of failing the load.
+TEST_F(LoadConfig, AVeryDeepKeyIsOneParseError) {
+    std::string key = "a";
+    for (int i = 1; i < 35'000; ++i) {
+        key += ".a";
+    }
+    write_file("config.toml", "[" + key + "]\n");
+    const auto loaded = load("config.toml");
+    ASSERT_FALSE(loaded.config);
+    ASSERT_TRUE(std::holds_alternative<ConfigError::Parse>(loaded.config.error().value()));
+    EXPECT_TRUE(loaded.stderr_text.starts_with(
+        "Cannot load config.toml: invalid configuration: TOML parse error at line 1, column 1\n"))
+        << loaded.stderr_text.substr(0, 200);
+    EXPECT_TRUE(loaded.stderr_text.ends_with("^\nnested deeper than 64 levels\n\n"));
+}
+
 TEST_F(LoadConfig, DirectoryIsAnIoError) {
     const auto loaded = load(dir.path());
     ASSERT_FALSE(loaded.config);

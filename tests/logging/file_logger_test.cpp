@@ -1,9 +1,14 @@
 #include "logging/file_logger.hpp"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <regex>
 
 #include <fmt/chrono.h>
 #include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "log_test_support.hpp"
@@ -156,6 +161,39 @@ TEST_F(FileLoggerTest, AnUnwritableLogLosesTheRecordButGoesOn) {
     logger->write({Level::Error, "vireo::scan", "kept"});
     logger->shutdown();
     EXPECT_EQ(read_file(fixed_file()), "ERROR [vireo::scan] kept\n");
+}
+
+class FileLoggerDeathTest : public FileLoggerTest {
+  protected:
+    void SetUp() override {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        FileLoggerTest::SetUp();
+    }
+};
+
+// Once the full-screen interface is up, nothing else may write to the terminal: a log that
+// cannot be opened or written is dropped without a word on standard error. In a child, so the
+// file-size limit that makes a write fail stays there.
+TEST_F(FileLoggerDeathTest, AFailingLogSaysNothingOnStandardError) {
+    const rlimit limit{0, 0};
+    EXPECT_EXIT(
+        {
+            auto logger = start("info");
+            fs::remove_all(dir_ / "logs");
+            logger->write({Level::Error, "vireo::scan", "cannot be opened"});
+            logger->flush();
+            fs::create_directories(dir_ / "logs");
+            std::signal(SIGXFSZ, SIG_IGN);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(3);
+            }
+            logger->write({Level::Error, "vireo::scan", "longer than the file may grow"});
+            logger->flush();
+            logger->write({Level::Error, "vireo::scan", "written out on shutdown"});
+            logger->shutdown();
+            ::_exit(fs::file_size(fixed_file()) == 0 ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), ::testing::IsEmpty());
 }
 
 TEST_F(FileLoggerTest, RejectsAPathThatIsNotADirectory) {

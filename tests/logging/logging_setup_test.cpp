@@ -1,5 +1,8 @@
 #include "logging/logging_setup.hpp"
 
+#include <cstdlib>
+#include <thread>
+
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -84,6 +87,40 @@ TEST_F(LoggingSetupTest, AFailedStartInstallsNothing) {
         EXPECT_EQ(log::max_level(), Level::Off);
     }
     EXPECT_FALSE(fs::exists(dir_ / "logs"));
+}
+
+class LoggingSetupDeathTest : public LoggingSetupTest {
+  protected:
+    void SetUp() override {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        LoggingSetupTest::SetUp();
+    }
+};
+
+// The user may quit during a sweep: the handle is released and exit() runs the static
+// destructors while the worker still logs. The race is short, so it is tried several times.
+TEST_F(LoggingSetupDeathTest, TheProgramEndsCleanlyWhileAWorkerLogs) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        SCOPED_TRACE(attempt);
+        EXPECT_EXIT(
+            {
+                {
+                    auto handle = init_logging(config("trace"), "vireo");
+                    if (!handle) {
+                        ::_exit(2);
+                    }
+                    std::thread([] {
+                        for (;;) {
+                            log::write(Level::Debug, "vireo::acquisition", "still sweeping");
+                        }
+                    }).detach();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                // As when the entry returns: the handle is released, then exit() runs.
+                std::exit(0);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
 }
 
 TEST(LogBaseName, IsTheProgramFileNameWithoutExtension) {

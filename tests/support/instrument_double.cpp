@@ -853,6 +853,7 @@ void InstrumentDouble::record(const std::string& line) {
     {
         std::lock_guard lock(mutex_);
         commands_.push_back(line);
+        command_times_.push_back(std::chrono::steady_clock::now());
     }
     commands_changed_.notify_all();
 }
@@ -865,6 +866,11 @@ void InstrumentDouble::begin_session() {
 std::vector<std::string> InstrumentDouble::received_commands() const {
     std::lock_guard lock(mutex_);
     return commands_;
+}
+
+std::vector<std::chrono::steady_clock::time_point> InstrumentDouble::received_times() const {
+    std::lock_guard lock(mutex_);
+    return command_times_;
 }
 
 bool InstrumentDouble::wait_for_commands(std::size_t count,

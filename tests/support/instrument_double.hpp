@@ -95,6 +95,8 @@ class InstrumentDouble {
 
     // Every non-empty command line received so far (without "\r"), in order, across sessions.
     std::vector<std::string> received_commands() const;
+    // When each of those lines was complete (its "\r" received), in the same order.
+    std::vector<std::chrono::steady_clock::time_point> received_times() const;
     // Waits until at least `count` command lines were received; false when `timeout` passed.
     bool wait_for_commands(std::size_t count, std::chrono::milliseconds timeout) const;
     // How many sessions (TCP clients, plus the pty) have begun so far.
@@ -139,6 +141,7 @@ class InstrumentDouble {
     mutable std::mutex mutex_;  // guards everything below
     mutable std::condition_variable commands_changed_;
     std::vector<std::string> commands_;
+    std::vector<std::chrono::steady_clock::time_point> command_times_;
     std::size_t sessions_ = 0;
     std::shared_ptr<const Frame> frame_cache_;
 };

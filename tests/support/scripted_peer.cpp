@@ -66,6 +66,34 @@ std::string PeerEnd::read_until(char terminator) {
     }
 }
 
+std::size_t PeerEnd::count_until(char terminator) {
+    std::size_t counted = 0;
+    char block[65536];
+    while (fd_ >= 0) {
+        pollfd waiting{fd_, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, SILENCE_MS);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            break;
+        }
+        const ssize_t count = ::read(fd_, block, sizeof block);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break;
+        }
+        const std::string_view got(block, static_cast<std::size_t>(count));
+        if (const auto end = got.find(terminator); end != std::string_view::npos) {
+            return counted + end + 1;
+        }
+        counted += got.size();
+    }
+    return counted;
+}
+
 std::string PeerEnd::read_to_end() {
     std::string bytes;
     for (int byte = read_byte(); byte >= 0; byte = read_byte()) {

@@ -24,6 +24,10 @@ class PeerEnd {
     // The bytes up to and including `terminator`; less when the other side closes or nothing
     // comes for ten seconds.
     std::string read_until(char terminator);
+    // For bulk transfers: reads in blocks and counts the bytes up to and including
+    // `terminator` (less when the other side closes or falls silent); bytes after it in the same
+    // block are lost.
+    std::size_t count_until(char terminator);
     // Everything until the other side closes (or ten seconds of silence).
     std::string read_to_end();
     void send(std::string_view bytes);

@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <limits>
@@ -286,6 +287,94 @@ TEST(DeviceLink, RetriesAReadThatASignalInterrupted) {
     ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
+// Before, every interrupted wait started the port's time-out afresh, so a read under a steady
+// stream of signals never ended.
+TEST(SerialLink, SignalsThatKeepComingDoNotStretchTheReadTimeOut) {
+    struct sigaction action {};
+    action.sa_handler = ignore_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+
+    PtyPeer peer([](PeerEnd& end) { end.read_to_end(); });
+    DeviceLink link = open_or_die(serial_config(peer.path(), 50));
+    const pthread_t reader = ::pthread_self();
+    std::atomic<bool> read_ended{false};
+    std::atomic<bool> gave_up{false};
+    std::thread interrupter([&] {
+        // Far longer than the time-out; the read has to end while the signals still come.
+        const auto stop = std::chrono::steady_clock::now() + 10s;
+        while (!read_ended) {
+            if (std::chrono::steady_clock::now() > stop) {
+                gave_up = true;
+                break;
+            }
+            ::pthread_kill(reader, SIGUSR1);
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    const auto read = read_exactly(link, 1);
+    read_ended = true;
+    interrupter.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+
+    EXPECT_FALSE(gave_up);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind(), IoErrorKind::TimedOut);
+}
+
+TEST(TcpLink, APeerThatStopsReadingGivesTheWriteTimeOut) {
+    std::promise<void> written;
+    TcpPeer peer([&](PeerEnd&) { written.get_future().wait(); });
+    DeviceLink link = open_or_die(tcp_config(peer.address(), 100));
+    // More than the socket buffers of both ends hold.
+    const std::string flood(64 << 20, 'a');
+    const auto result = write_all_stream(link.reader().stream(), bytes_of(flood));
+    written.set_value();
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().kind(), IoErrorKind::TimedOut);
+    EXPECT_EQ(display(result.error()), "Operation timed out");
+}
+
+TEST(DeviceLink, RetriesAWriteThatASignalInterrupted) {
+    // Without SA_RESTART a blocked send or wait ends early with EINTR or a short count.
+    struct sigaction action {};
+    action.sa_handler = ignore_signal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial" : "TCP");
+        // Far more than fits in the link's buffers, so the writer waits while it is signalled.
+        const std::string payload = std::string(serial ? 256 << 10 : 16 << 20, 'a') + "!";
+        std::promise<std::size_t> received;
+        const auto script = [&](PeerEnd& end) {
+            std::this_thread::sleep_for(200ms);
+            received.set_value(end.count_until('!'));
+            end.read_to_end();
+        };
+        std::optional<TcpPeer> tcp;
+        std::optional<PtyPeer> pty;
+        DeviceLink link = serial ? open_or_die(serial_config(pty.emplace(script).path(), 5000))
+                                 : open_or_die(tcp_config(tcp.emplace(script).address(), 5000));
+        const pthread_t writer = ::pthread_self();
+        std::atomic<bool> done{false};
+        std::thread interrupter([&] {
+            while (!done) {
+                ::pthread_kill(writer, SIGUSR1);
+                std::this_thread::sleep_for(5ms);
+            }
+        });
+        const auto result = write_all_stream(link.reader().stream(), bytes_of(payload));
+        done = true;
+        interrupter.join();
+        EXPECT_TRUE(result) << display(result.error());
+        EXPECT_EQ(received.get_future().get(), payload.size());
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
+}
+
 TEST(OpenLink, RefusesAnInvalidConfigurationBeforeConnecting) {
     Config config = tcp_config(closed_port_address());
     config.serial.max_response_bytes = 255;
@@ -406,6 +495,40 @@ TEST(SerialLink, AWriteTheDeviceNeverTakesEndsAsWriteZero) {
     ASSERT_FALSE(written);
     EXPECT_EQ(written.error().kind(), IoErrorKind::WriteZero);
     EXPECT_EQ(display(written.error()), "failed to write whole buffer");
+}
+
+// Closing with bytes the device never took waits on a real serial driver for its closing wait
+// (30 s); the port discards them instead. A pseudo-terminal does not wait, but shows the discard:
+// its other side gets fewer bytes than went out.
+TEST(SerialLink, ClosingDiscardsOutputTheDeviceNeverTook) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    char name[256] = {};
+    ASSERT_EQ(::ttyname_r(slave, name, sizeof name), 0);
+    ::close(slave);
+    std::size_t written = 0;
+    {
+        auto port = platform::open_serial_port(name, 115200, 50);
+        ASSERT_TRUE(port) << display(port.error());
+        const std::string flood(1 << 16, 'a');
+        for (;;) {
+            const auto count = port->write(bytes_of(flood));
+            ASSERT_TRUE(count) << display(count.error());
+            if (*count == 0) {
+                break;
+            }
+            written += *count;
+        }
+    }
+    ASSERT_EQ(::fcntl(master, F_SETFL, O_NONBLOCK), 0);
+    std::size_t received = 0;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(master, buffer, sizeof buffer)) > 0;) {
+        received += static_cast<std::size_t>(count);
+    }
+    ::close(master);
+    EXPECT_LT(received, written);
 }
 
 TEST(SerialLink, SilentDeviceTimesOutEachRead) {

@@ -1,8 +1,11 @@
 #include "transport/exchange.hpp"
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +146,46 @@ TEST(Exchange, ReturnsTheReplyWithItsEchoAndReplacesInvalidUtf8) {
     EXPECT_EQ(text_of(exchange(link, "info", 1ms, 1ms)), " info\r\nbad \xef\xbf\xbd byte\r\n");
 }
 
+// The first delay lies between the write and the read: the command goes out before it, and a
+// reply that never comes is waited for only after it. The second follows the prompt, so a
+// failed read skips it.
+TEST(Exchange, WaitsTheFirstDelayAfterTheWriteAndTheSecondAfterThePrompt) {
+    using Clock = std::chrono::steady_clock;
+    const auto first = 400ms;
+    struct Case {
+        const char* name;
+        bool answers;
+        std::chrono::milliseconds second;
+        std::chrono::milliseconds at_least;
+        std::chrono::milliseconds below;
+    };
+    const Case cases[] = {
+        {"answered", true, 300ms, first + 300ms, 60s},
+        // 100 ms is the link's read time-out.
+        {"unanswered", false, 5000ms, first + 100ms, first + 5000ms},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::promise<Clock::time_point> received;
+        TcpPeer peer([&](PeerEnd& end) {
+            end.read_until('\r');
+            received.set_value(Clock::now());
+            if (c.answers) {
+                end.send("version\r\nch>");
+            }
+            end.read_to_end();
+        });
+        DeviceLink link = tcp_link(peer, 65536, 100);
+        const auto started = Clock::now();
+        const auto reply = exchange(link, "version", first, c.second);
+        const auto elapsed = Clock::now() - started;
+        EXPECT_EQ(reply.has_value(), c.answers) << text_of(reply);
+        EXPECT_LT(received.get_future().get() - started, first);
+        EXPECT_GE(elapsed, c.at_least);
+        EXPECT_LT(elapsed, c.below);
+    }
+}
+
 TEST(SendCommand, FindsRejectionLinesAtTheStartOfAnyLine) {
     struct Case {
         std::string reply;
@@ -230,6 +273,56 @@ TEST(DrainPrompt, FailsOnAClosedPeerAndAnOverlongBanner) {
     const auto too_long = drain_prompt(chatty_link);
     ASSERT_FALSE(too_long);
     EXPECT_EQ(display(too_long.error()), "serial response exceeds 256 bytes");
+}
+
+// After a reply that broke off: the rest goes up to its prompt, what follows stays; a quiet
+// instrument or one that never stops talking keeps the caller no longer than the limit.
+TEST(DiscardPending, DropsUpToThePromptOrUntilQuietWithinTheLimit) {
+    std::atomic<bool> discarded{false};
+    std::atomic<bool> talked_out{false};
+    struct Case {
+        const char* name;
+        std::function<void(PeerEnd&)> leftover;
+        std::string next_reply;
+    };
+    const Case cases[] = {
+        {"rest of a reply, prompt, more", [](PeerEnd& end) { end.send("\x01\x02}\r\nch> next"); },
+         " next"},
+        {"prompt in pieces", [](PeerEnd& end) { end.send_slowly("tail ch>", 5ms); }, ""},
+        {"nothing pending", [](PeerEnd&) {}, ""},
+        {"talks on past the limit",
+         [&](PeerEnd& end) {
+             // Until the discard gives up, or far longer than its limit.
+             const auto stop = std::chrono::steady_clock::now() + 10s;
+             while (!discarded) {
+                 if (std::chrono::steady_clock::now() > stop) {
+                     talked_out = true;
+                     break;
+                 }
+                 end.send("noise ");
+                 std::this_thread::sleep_for(20ms);
+             }
+         },
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        discarded = false;
+        TcpPeer peer([&](PeerEnd& end) {
+            c.leftover(end);
+            end.read_until('\r');
+            end.send("answer\r\nch>");
+            end.read_to_end();
+        });
+        DeviceLink link = tcp_link(peer);
+        std::this_thread::sleep_for(50ms);
+        discard_pending(link, 300ms);
+        discarded = true;
+        const auto reply = exchange(link, "resume", 0ms, 0ms);
+        EXPECT_TRUE(text_of(reply).starts_with(c.next_reply)) << text_of(reply);
+        EXPECT_TRUE(text_of(reply).ends_with("answer\r\n")) << text_of(reply);
+    }
+    EXPECT_FALSE(talked_out);
 }
 
 TEST(Exchange, AClosedPeerFailsTheWriteWithAnErrorValue) {

@@ -3,12 +3,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
 #include <utility>
 
 namespace vireo::platform {
 
 namespace {
+
+std::atomic<bool> g_refuse_unnamed{false};
+std::atomic<int> g_sync_error{0};
 
 std::expected<int, IoError> open_file(const std::filesystem::path& path, int flags) {
     for (;;) {
@@ -43,6 +48,24 @@ std::expected<File, IoError> File::create_new(const std::filesystem::path& path)
 std::expected<File, IoError> File::open_append(const std::filesystem::path& path) {
     auto fd = open_file(path, O_CREAT | O_APPEND | O_WRONLY);
     if (!fd) {
+        return std::unexpected(fd.error());
+    }
+    return File(*fd);
+}
+
+std::expected<File, IoError> File::create_unnamed(const std::filesystem::path& directory) {
+    if (g_refuse_unnamed.load(std::memory_order_relaxed)) {
+        return std::unexpected(IoError::from_os(EOPNOTSUPP));
+    }
+    auto fd =
+        open_file(directory.empty() ? std::filesystem::path(".") : directory, O_TMPFILE | O_WRONLY);
+    if (!fd) {
+        // Kernels and file systems without unnamed files answer in one of these ways (an old
+        // kernel takes the flag for O_DIRECTORY alone); all of them mean "not supported".
+        const int error = fd.error().os_code().value_or(0);
+        if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
+            return std::unexpected(IoError::from_os(EOPNOTSUPP));
+        }
         return std::unexpected(fd.error());
     }
     return File(*fd);
@@ -105,6 +128,9 @@ std::expected<void, IoError> File::sync() {
     if (fd_ < 0) {
         return std::unexpected(IoError::from_os(EBADF));
     }
+    if (const int error = g_sync_error.load(std::memory_order_relaxed); error != 0) {
+        return std::unexpected(IoError::from_os(error));
+    }
     while (::fsync(fd_) != 0) {
         if (errno != EINTR) {
             return std::unexpected(IoError::last_os_error());
@@ -123,6 +149,31 @@ std::expected<void, IoError> File::close() {
         return std::unexpected(IoError::last_os_error());
     }
     return {};
+}
+
+std::expected<void, IoError> File::link_to(const std::filesystem::path& path) {
+    if (fd_ < 0) {
+        return std::unexpected(IoError::from_os(EBADF));
+    }
+    // Naming a descriptor through /proc needs no privilege; AT_EMPTY_PATH does, but serves
+    // where /proc is missing. Either fails with EEXIST on a taken name, never replacing it.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return {};
+    }
+    const int error = errno;
+    if (error != ENOENT || ::access("/proc/self/fd", F_OK) == 0) {
+        return std::unexpected(IoError::from_os(error));
+    }
+    if (::linkat(fd_, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
+void set_file_faults_for_testing(FileFaultsForTesting faults) {
+    g_refuse_unnamed.store(faults.refuse_unnamed, std::memory_order_relaxed);
+    g_sync_error.store(faults.sync_error, std::memory_order_relaxed);
 }
 
 std::expected<void, IoError> rename_file(const std::filesystem::path& from,

@@ -102,6 +102,9 @@ void SerialPort::close_port() {
     if (release_exclusive_) {
         ::ioctl(fd_, TIOCNXCL);
     }
+    // Bytes the device never took would hold close() for the driver's closing wait (30 s on
+    // Linux); after a failure they are of no use, so they go first.
+    ::tcflush(fd_, TCOFLUSH);
     ::close(fd_);
     fd_ = -1;
 }
@@ -114,11 +117,16 @@ std::expected<std::size_t, IoError> SerialPort::read(std::span<std::uint8_t> buf
     for (;;) {
         pollfd waiting{fd_, POLLIN, 0};
         const int ready = ::poll(&waiting, 1, poll_timeout(deadline));
-        if (ready < 0) {
+        if (ready < 0 && errno != EINTR) {
             return std::unexpected(IoError::last_os_error());
         }
-        if (ready == 0) {
+        // Every retry (a signal, or a port that reports data it then has not) stays within
+        // the time-out; signals that keep coming must not stretch it for ever.
+        if (ready == 0 || (ready < 0 && Clock::now() >= deadline)) {
             return std::unexpected(timed_out());
+        }
+        if (ready < 0) {
+            continue;
         }
         const ssize_t count = ::read(fd_, buffer.data(), buffer.size());
         if (count >= 0) {
@@ -129,8 +137,11 @@ std::expected<std::size_t, IoError> SerialPort::read(std::span<std::uint8_t> buf
         if (error == EIO && (waiting.revents & POLLHUP) != 0) {
             return 0;
         }
-        if (error != EAGAIN) {
+        if (error != EAGAIN && error != EINTR) {
             return std::unexpected(IoError::from_os(error));
+        }
+        if (Clock::now() >= deadline) {
+            return std::unexpected(timed_out());
         }
     }
 }
@@ -151,6 +162,10 @@ std::expected<std::size_t, IoError> SerialPort::write(std::span<const std::uint8
         if (count < 0) {
             const int error = errno;
             if (error == EINTR || error == EAGAIN) {
+                // A port that keeps reporting room it then refuses must not spin for ever.
+                if (Clock::now() >= deadline) {
+                    break;
+                }
                 continue;
             }
             if (written > 0) {
@@ -161,6 +176,10 @@ std::expected<std::size_t, IoError> SerialPort::write(std::span<const std::uint8
         written += static_cast<std::size_t>(count);
     }
     return written;
+}
+
+std::expected<bool, IoError> SerialPort::wait_readable(std::chrono::milliseconds wait) {
+    return platform::wait_readable(fd_, wait);
 }
 
 std::expected<void, IoError> SerialPort::flush() {

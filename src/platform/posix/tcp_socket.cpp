@@ -139,6 +139,10 @@ std::expected<std::size_t, IoError> TcpSocket::read(std::span<std::uint8_t> buff
     return std::unexpected(IoError::from_os(error));
 }
 
+std::expected<bool, IoError> TcpSocket::wait_readable(std::chrono::milliseconds wait) {
+    return platform::wait_readable(fd_, wait);
+}
+
 std::expected<std::size_t, IoError> TcpSocket::write(std::span<const std::uint8_t> bytes) {
     const std::size_t length = bytes.size() > INT_MAX ? INT_MAX : bytes.size();
     const ssize_t count = ::send(fd_, bytes.data(), length, MSG_NOSIGNAL);
