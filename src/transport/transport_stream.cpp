@@ -56,16 +56,15 @@ std::expected<std::size_t, IoError> read_stream(TransportStream& stream,
 
 std::expected<bool, IoError> wait_readable(TransportStream& stream,
                                            std::chrono::milliseconds wait) {
-    return std::visit(Overloaded{
-                          [&](TransportStream::Serial& s) { return s.port.wait_readable(wait); },
-                          [&](TransportStream::Tcp& t) { return t.socket.wait_readable(wait); },
-                          // Never waits: what is left is there now, and the end of the input
-                          // counts as ready so that the read which follows reports it.
-                          [](TransportStream::Memory&) -> std::expected<bool, IoError> {
-                              return true;
-                          },
-                      },
-                      stream.value());
+    return std::visit(
+        Overloaded{
+            [&](TransportStream::Serial& s) { return s.port.wait_readable(wait); },
+            [&](TransportStream::Tcp& t) { return t.socket.wait_readable(wait); },
+            // Never waits: what is left is there now, and the end of the input
+            // counts as ready so that the read which follows reports it.
+            [](TransportStream::Memory&) -> std::expected<bool, IoError> { return true; },
+        },
+        stream.value());
 }
 
 std::expected<void, IoError> write_all_stream(TransportStream& stream,
