@@ -237,6 +237,8 @@ void poll_scan(UiState& state) {
     }
     if (auto samples = take_samples(state.scan_state)) {
         state.samples = std::move(*samples);
+        // The cache knows samples by address and count; new ones may reuse both.
+        state.chart_cache.clear();
         state.ui_mode = UiMode::ShowResult;
     } else {
         fail_action(state, UiError(UiError::NoReturnData{}));
