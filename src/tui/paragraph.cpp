@@ -27,6 +27,12 @@ std::vector<std::string_view> own_lines(std::string_view text) {
     }
 }
 
+// A space that must not break a line (no-break, figure and narrow no-break space) belongs to
+// the word around it.
+bool is_break_blank(char32_t c) {
+    return is_unicode_whitespace(c) && c != 0xA0 && c != 0x2007 && c != 0x202F;
+}
+
 // Consecutive runs of blanks and of other characters.
 struct Token {
     std::string_view text;
@@ -40,7 +46,7 @@ std::vector<Token> tokenize(std::string_view line) {
     bool blank = false;
     while (position < line.size()) {
         const DecodedChar decoded = decode_utf8(line.substr(position));
-        const bool is_blank = is_unicode_whitespace(decoded.code_point);
+        const bool is_blank = is_break_blank(decoded.code_point);
         if (position > start && is_blank != blank) {
             tokens.push_back(Token{line.substr(start, position - start), blank});
             start = position;

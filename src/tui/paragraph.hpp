@@ -11,8 +11,8 @@
 namespace vireo::tui {
 
 enum class Alignment { Left, Center };
-// None cuts each line at the right edge; Trim wraps at word boundaries, breaks words longer
-// than a line, and drops the leading blanks of every drawn line.
+// None cuts each line at the right edge; Trim wraps at word boundaries (never at a no-break
+// space), breaks words longer than a line, and drops the leading blanks of every drawn line.
 enum class Wrap { None, Trim };
 
 struct Paragraph {
