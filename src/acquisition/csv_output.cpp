@@ -149,6 +149,10 @@ std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConf
             auto linked = unnamed->link_to(path);
             if (linked) {
                 (void)unnamed->close();
+                // The name is given after the data's sync, so it needs one of its own to
+                // survive a power loss; the file is complete either way, so a failure here
+                // is not the run's.
+                (void)platform::sync_directory(output.directory.empty() ? "." : output.directory);
                 return path;
             }
             if (linked.error().kind() != IoErrorKind::AlreadyExists) {

@@ -1,6 +1,7 @@
 #include "acquisition/csv_output.hpp"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +156,23 @@ TEST_P(CsvOutputTest, ReportsADirectoryThatCannotBeCreated) {
     ASSERT_FALSE(path);
     EXPECT_EQ(path.error().kind(), IoErrorKind::NotADirectory);
     EXPECT_EQ(files_in(dir_), std::vector<fs::path>{"plain"});
+}
+
+// Both ways of creating the file give it the same permissions as any new file: read and write
+// for all, less the umask.
+TEST_P(CsvOutputTest, TheFileHasTheModeOfANewFile) {
+    const Sample samples[] = {{1, 2}};
+    for (const ::mode_t mask : {::mode_t{022}, ::mode_t{077}, ::mode_t{0}}) {
+        SCOPED_TRACE(mask);
+        const ::mode_t previous = ::umask(mask);
+        const auto path = write_scan_csv(output(), samples);
+        ::umask(previous);
+        ASSERT_TRUE(path) << display(path.error());
+        struct stat status {};
+        ASSERT_EQ(::stat(path->c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
+        fs::remove(*path);
+    }
 }
 
 // Root ignores permissions, so writes are made to fail by a file-size limit in a child.

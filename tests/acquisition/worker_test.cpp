@@ -250,15 +250,17 @@ TEST_F(WorkerTest, PublishesTheStepsOfARunInOrder) {
     EXPECT_EQ(seen, expected);
 }
 
-// The double notes when each command line arrives. Between two commands lie the first delay
-// (after the write) and the second (after the reply's prompt); the legacy "scan" waits the
-// scan delay in place of the command delay.
+// The double notes when each command line arrives, before it answers, and may note it late.
+// So each time is a lower bound for the prompt of that reply, and an upper bound for the write
+// of that line: a gap can only be measured as too long, never as too short. After a prompt
+// comes the second delay, before the next write; between two writes lie the first delay
+// (the scan delay for the legacy "scan") and the second; "scanraw" has neither.
 TEST_F(WorkerTest, WaitsTheConfiguredDelaysAroundEachCommand) {
     using std::chrono::milliseconds;
     sim::InstrumentDouble instrument(sim::Options{.model = sim::Model::Ultra});
     Config config = config_for(instrument.listen_tcp());
-    config.serial.command_delay_ms = 150;
-    config.serial.settle_delay_ms = 100;
+    config.serial.command_delay_ms = 200;
+    config.serial.settle_delay_ms = 150;
     config.serial.scan_delay_ms = 30;
     const auto state = run(config, SWEEP);
     ASSERT_EQ(phase(state), ScanPhase::Complete) << error_text(state).value_or("");
@@ -267,21 +269,29 @@ TEST_F(WorkerTest, WaitsTheConfiguredDelaysAroundEachCommand) {
     const auto times = instrument.received_times();
     ASSERT_EQ(commands, diagnostics_and_setup("174", "mode low input"));
     ASSERT_EQ(times.size(), commands.size());
-    // The double notes a line when its thread gets to it, which may be a little after it
-    // arrived; a missing delay would take far more than this off a gap.
-    const milliseconds jitter(30);
+    const auto first = [&](std::size_t i) {
+        return milliseconds(commands[i].starts_with("scanraw ") ? 0
+                            : commands[i].starts_with("scan ")  ? 30
+                                                                : 200);
+    };
+    const auto second = [&](std::size_t i) {
+        return milliseconds(commands[i].starts_with("scanraw ") ? 0 : 150);
+    };
+    const auto gap = [&](std::size_t from, std::size_t to) {
+        return std::chrono::duration_cast<milliseconds>(times[to] - times[from]);
+    };
     // "resume" is the last; nothing after it to measure.
     for (std::size_t i = 0; i + 1 < commands.size(); ++i) {
         SCOPED_TRACE(commands[i]);
-        const auto gap = std::chrono::duration_cast<milliseconds>(times[i + 1] - times[i]);
+        EXPECT_GE(gap(i, i + 1), second(i));
+        if (i > 0) {
+            // Without the first delay this would be about two second delays; without the
+            // second, about two first ones.
+            EXPECT_GE(gap(i - 1, i + 1), second(i - 1) + first(i) + second(i));
+        }
         if (commands[i].starts_with("scan ")) {
-            EXPECT_GE(gap, milliseconds(30 + 100) - jitter);
-            // Had the command delay been waited too, the gap would be 280 ms at least.
-            EXPECT_LT(gap, milliseconds(280));
-        } else if (commands[i].starts_with("scanraw ")) {
-            // No delays around the frame; "resume" follows its prompt at once.
-        } else {
-            EXPECT_GE(gap, milliseconds(150 + 100) - jitter);
+            // Had the command delay been waited too, the gap would be 380 ms at least.
+            EXPECT_LT(gap(i, i + 1), milliseconds(330));
         }
     }
 }

@@ -87,6 +87,9 @@ TEST(NestingDepth, RefusesTheFirstLevelTooDeepAtItsPosition) {
         {fmt::format("é = {}1{}\n", repeated("[", LIMIT), repeated("]", LIMIT)), 1, LIMIT + 4},
         {fmt::format("a = {{ b = {{ {} = 1 }} }}\n", dotted(LIMIT - 1)), 1, 13},
         {fmt::format("a = [\n  1,\n  {{ {} = 1 }},\n]\n", dotted(LIMIT)), 3, 5},
+        // A string that ends in a backslash must end there, or the key after it goes unseen.
+        {fmt::format("a = \"\"\"x\\\\\"\"\"\n{} = 1\n", dotted(LIMIT + 1)), 2, 1},
+        {fmt::format("a = '''C:\\'''\n{} = 1\n", dotted(LIMIT + 1)), 2, 1},
         // The parser recursed once per part and ran out of stack long before this size.
         {dotted(35'000) + " = 1\n", 1, 1},
         {fmt::format("[{}]\n", dotted(35'000)), 1, 1},

@@ -280,18 +280,33 @@ TEST(DrainPrompt, FailsOnAClosedPeerAndAnOverlongBanner) {
 TEST(DiscardPending, DropsUpToThePromptOrUntilQuietWithinTheLimit) {
     std::atomic<bool> discarded{false};
     std::atomic<bool> talked_out{false};
+    // Each leftover says when its first bytes are out, so the discard never starts before them
+    // however late the peer's thread runs.
+    using Begun = std::function<void()>;
     struct Case {
         const char* name;
-        std::function<void(PeerEnd&)> leftover;
+        std::function<void(PeerEnd&, const Begun&)> leftover;
         std::string next_reply;
     };
     const Case cases[] = {
-        {"rest of a reply, prompt, more", [](PeerEnd& end) { end.send("\x01\x02}\r\nch> next"); },
+        {"rest of a reply, prompt, more",
+         [](PeerEnd& end, const Begun& begun) {
+             end.send("\x01\x02}\r\nch> next");
+             begun();
+         },
          " next"},
-        {"prompt in pieces", [](PeerEnd& end) { end.send_slowly("tail ch>", 5ms); }, ""},
-        {"nothing pending", [](PeerEnd&) {}, ""},
+        {"prompt in pieces",
+         [](PeerEnd& end, const Begun& begun) {
+             end.send("t");
+             begun();
+             end.send_slowly("ail ch>", 5ms);
+         },
+         ""},
+        {"nothing pending", [](PeerEnd&, const Begun& begun) { begun(); }, ""},
         {"talks on past the limit",
-         [&](PeerEnd& end) {
+         [&](PeerEnd& end, const Begun& begun) {
+             end.send("noise ");
+             begun();
              // Until the discard gives up, or far longer than its limit.
              const auto stop = std::chrono::steady_clock::now() + 10s;
              while (!discarded) {
@@ -299,8 +314,8 @@ TEST(DiscardPending, DropsUpToThePromptOrUntilQuietWithinTheLimit) {
                      talked_out = true;
                      break;
                  }
-                 end.send("noise ");
                  std::this_thread::sleep_for(20ms);
+                 end.send("noise ");
              }
          },
          ""},
@@ -308,14 +323,15 @@ TEST(DiscardPending, DropsUpToThePromptOrUntilQuietWithinTheLimit) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         discarded = false;
+        std::promise<void> begun;
         TcpPeer peer([&](PeerEnd& end) {
-            c.leftover(end);
+            c.leftover(end, [&] { begun.set_value(); });
             end.read_until('\r');
             end.send("answer\r\nch>");
             end.read_to_end();
         });
         DeviceLink link = tcp_link(peer);
-        std::this_thread::sleep_for(50ms);
+        begun.get_future().wait();
         discard_pending(link, 300ms);
         discarded = true;
         const auto reply = exchange(link, "resume", 0ms, 0ms);
