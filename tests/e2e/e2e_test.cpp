@@ -16,6 +16,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -77,9 +78,19 @@ Finished run(const std::vector<std::string>& args, const fs::path& out_file,
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
+    // The given variables replace inherited ones of the same name: the program reads the first
+    // (a VIREO_CONFIG of the developer's shell must not win).
+    const auto overridden = [&](std::string_view inherited) {
+        return std::any_of(env.begin(), env.end(), [&](const std::string& given) {
+            const auto name = given.substr(0, given.find('=') + 1);
+            return inherited.starts_with(name);
+        });
+    };
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) {
-        env_strings.emplace_back(*e);
+        if (!overridden(*e)) {
+            env_strings.emplace_back(*e);
+        }
     }
     env_strings.insert(env_strings.end(), env.begin(), env.end());
     std::vector<char*> envp;
