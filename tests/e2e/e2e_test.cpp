@@ -172,9 +172,11 @@ class EndToEnd : public ::testing::Test {
         if (::system("tmux -V >/dev/null 2>&1") != 0) {
             GTEST_SKIP() << "tmux is not installed";
         }
-        dir_ = fs::temp_directory_path() /
-               ("vireo-e2e-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // One folder per test: a parameterised test's name ("Name/SIGTERM") holds a slash, which
+        // would nest it in a parent folder that nobody removes.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        dir_ = fs::temp_directory_path() / ("vireo-e2e-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "out");
         socket_ = dir_ / "tmux.sock";
