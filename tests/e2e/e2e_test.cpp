@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -136,14 +138,20 @@ class Simulator {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Ends with the test program, even one that is killed before this destructor runs.
+            if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) {
+                ::_exit(127);
+            }
+            const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0) {
+                ::_exit(127);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
         }
-        posix_spawn_file_actions_destroy(&actions);
         // "vireo-sim: tinySA Basic listening on 127.0.0.1:PORT"
         eventually([&] { return contains(read_file(out_), "\n"); });
         const std::string line = read_file(out_);
@@ -166,6 +174,60 @@ class Simulator {
     std::string address_;
 };
 
+// Stops the tmux server on `socket` once the test program ends without having said it is done:
+// the server runs detached, so a test program that is killed (a time-out) would leave it and the
+// program in its pane behind. The reaper waits for the end of a pipe whose write end only the
+// test program holds.
+class ServerReaper {
+  public:
+    explicit ServerReaper(const fs::path& socket) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return;
+        }
+        const std::string socket_text = socket.string();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ends[1]);
+            // Holding the test program's output open would keep its runner waiting.
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, STDIN_FILENO);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+            char done = 0;
+            ssize_t got = 0;
+            while ((got = ::read(ends[0], &done, 1)) < 0 && errno == EINTR) {
+            }
+            if (got == 1) {
+                ::_exit(0);
+            }
+            ::execlp("tmux", "tmux", "-S", socket_text.c_str(), "kill-server", nullptr);
+            ::_exit(127);
+        }
+        ::close(ends[0]);
+        if (pid_ < 0) {
+            ::close(ends[1]);
+            return;
+        }
+        write_end_ = ends[1];
+    }
+    ~ServerReaper() {
+        if (write_end_ >= 0) {
+            (void)::write(write_end_, "x", 1);
+            ::close(write_end_);
+        }
+        if (pid_ > 0) {
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ServerReaper(const ServerReaper&) = delete;
+    ServerReaper& operator=(const ServerReaper&) = delete;
+
+  private:
+    pid_t pid_ = -1;
+    int write_end_ = -1;
+};
+
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -186,6 +248,7 @@ class EndToEnd : public ::testing::Test {
         if (started_) {
             tmux({"kill-server"});
         }
+        reaper_.reset();
         if (!HasFailure()) {
             fs::remove_all(dir_);
         }
@@ -223,6 +286,7 @@ class EndToEnd : public ::testing::Test {
                                         config_path().string() + "' '" + VIREO_BIN +
                                         "'\necho $? > status.tmp\nstty -a > stty\n"
                                         "mv status.tmp status\n");
+        reaper_.emplace(socket_);
         const auto started = tmux({"-f", (dir_ / "tmux.conf").string(), "new-session", "-d", "-x",
                                    "100", "-y", "30", "sh " + (dir_ / "run.sh").string()});
         ASSERT_EQ(started.status, 0);
@@ -318,6 +382,7 @@ class EndToEnd : public ::testing::Test {
 
     fs::path dir_;
     fs::path socket_;
+    std::optional<ServerReaper> reaper_;
     bool started_ = false;
 };
 
