@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -380,6 +381,26 @@ class EndToEnd : public ::testing::Test {
         return std::nullopt;
     }
 
+    std::vector<pid_t> threads_of(pid_t pid) const {
+        std::vector<pid_t> threads;
+        for (const auto& entry :
+             fs::directory_iterator(fs::path("/proc") / std::to_string(pid) / "task")) {
+            threads.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        }
+        return threads;
+    }
+
+    // After a crash: status 7, the terminal given back, then the report.
+    void expect_crash_report_after_restore() {
+        EXPECT_EQ(exit_status(), 7);
+        expect_terminal_given_back();
+        // Written after the alternate screen was left, the report stands on the normal screen
+        // (it may have scrolled into the pane's history); written before, it would have gone
+        // with the alternate screen.
+        EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV", false, true));
+        EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
+    }
+
     fs::path dir_;
     fs::path socket_;
     std::optional<ServerReaper> reaper_;
@@ -514,13 +535,34 @@ TEST_F(EndToEnd, ACrashGivesTheTerminalBackBeforeItsReport) {
     ASSERT_TRUE(pid.has_value());
 
     ::kill(*pid, SIGSEGV);
-    EXPECT_EQ(exit_status(), 7);
-    expect_terminal_given_back();
-    // Written after the alternate screen was left, the report stands on the normal screen (it
-    // may have scrolled into the pane's history); written before, it would have gone with the
-    // alternate screen.
-    EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV", false, true));
-    EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
+    expect_crash_report_after_restore();
+}
+
+TEST_F(EndToEnd, ACrashOnTheWorkerGivesTheTerminalBackBeforeItsReport) {
+    Simulator sim(dir_, {"--model", "basic", "--point-delay-us", "100000"});
+    ASSERT_FALSE(sim.address().empty());
+    write_file(config_path(), config_text(sim.address()));
+    start_vireo();
+    ASSERT_TRUE(shows("Vireo version"));
+    const auto pid = vireo_pid();
+    ASSERT_TRUE(pid.has_value());
+    const auto before = threads_of(*pid);
+
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Progress:"));
+    // The worker is the one thread that came with the run.
+    std::vector<pid_t> started;
+    for (const pid_t thread : threads_of(*pid)) {
+        if (std::find(before.begin(), before.end(), thread) == before.end()) {
+            started.push_back(thread);
+        }
+    }
+    ASSERT_EQ(started.size(), 1u);
+
+    ASSERT_EQ(::syscall(SYS_tgkill, *pid, started.front(), SIGSEGV), 0);
+    expect_crash_report_after_restore();
 }
 
 class KilledEndToEnd : public EndToEnd, public ::testing::WithParamInterface<int> {};
