@@ -283,10 +283,11 @@ class EndToEnd : public ::testing::Test {
                    "set -g remain-on-exit on\n"
                    "set -g default-terminal tmux-256color\n"
                    "set -g status off\n");
-        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nVIREO_CONFIG='" +
-                                        config_path().string() + "' '" + VIREO_BIN +
+        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nstty -g > modes.before\n" +
+                                        "VIREO_CONFIG='" + config_path().string() + "' '" +
+                                        VIREO_BIN +
                                         "'\necho $? > status.tmp\nstty -a > stty\n"
-                                        "mv status.tmp status\n");
+                                        "stty -g > modes.after\nmv status.tmp status\n");
         reaper_.emplace(socket_);
         const auto started = tmux({"-f", (dir_ / "tmux.conf").string(), "new-session", "-d", "-x",
                                    "100", "-y", "30", "sh " + (dir_ / "run.sh").string()});
@@ -333,8 +334,10 @@ class EndToEnd : public ::testing::Test {
         return std::stoi(read_file(dir_ / "status"));
     }
 
-    // After vireo ended: raw mode is off and the pane is back on the normal screen.
+    // After vireo ended: raw mode is off, every mode is as it was before, and the pane is back
+    // on the normal screen.
     void expect_terminal_given_back() {
+        EXPECT_EQ(read_file(dir_ / "modes.after"), read_file(dir_ / "modes.before"));
         const std::string modes = read_file(dir_ / "stty");
         std::istringstream words(modes);
         std::vector<std::string> flags{std::istream_iterator<std::string>(words), {}};
