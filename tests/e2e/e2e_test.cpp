@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +19,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -77,9 +81,19 @@ Finished run(const std::vector<std::string>& args, const fs::path& out_file,
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
+    // The given variables replace inherited ones of the same name: the program reads the first
+    // (a VIREO_CONFIG of the developer's shell must not win).
+    const auto overridden = [&](std::string_view inherited) {
+        return std::any_of(env.begin(), env.end(), [&](const std::string& given) {
+            const auto name = given.substr(0, given.find('=') + 1);
+            return inherited.starts_with(name);
+        });
+    };
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) {
-        env_strings.emplace_back(*e);
+        if (!overridden(*e)) {
+            env_strings.emplace_back(*e);
+        }
     }
     env_strings.insert(env_strings.end(), env.begin(), env.end());
     std::vector<char*> envp;
@@ -125,14 +139,20 @@ class Simulator {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Ends with the test program, even one that is killed before this destructor runs.
+            if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) {
+                ::_exit(127);
+            }
+            const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0) {
+                ::_exit(127);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
         }
-        posix_spawn_file_actions_destroy(&actions);
         // "vireo-sim: tinySA Basic listening on 127.0.0.1:PORT"
         eventually([&] { return contains(read_file(out_), "\n"); });
         const std::string line = read_file(out_);
@@ -155,15 +175,71 @@ class Simulator {
     std::string address_;
 };
 
+// Stops the tmux server on `socket` once the test program ends without having said it is done:
+// the server runs detached, so a test program that is killed (a time-out) would leave it and the
+// program in its pane behind. The reaper waits for the end of a pipe whose write end only the
+// test program holds.
+class ServerReaper {
+  public:
+    explicit ServerReaper(const fs::path& socket) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return;
+        }
+        const std::string socket_text = socket.string();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ends[1]);
+            // Holding the test program's output open would keep its runner waiting.
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, STDIN_FILENO);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+            char done = 0;
+            ssize_t got = 0;
+            while ((got = ::read(ends[0], &done, 1)) < 0 && errno == EINTR) {
+            }
+            if (got == 1) {
+                ::_exit(0);
+            }
+            ::execlp("tmux", "tmux", "-S", socket_text.c_str(), "kill-server", nullptr);
+            ::_exit(127);
+        }
+        ::close(ends[0]);
+        if (pid_ < 0) {
+            ::close(ends[1]);
+            return;
+        }
+        write_end_ = ends[1];
+    }
+    ~ServerReaper() {
+        if (write_end_ >= 0) {
+            (void)::write(write_end_, "x", 1);
+            ::close(write_end_);
+        }
+        if (pid_ > 0) {
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ServerReaper(const ServerReaper&) = delete;
+    ServerReaper& operator=(const ServerReaper&) = delete;
+
+  private:
+    pid_t pid_ = -1;
+    int write_end_ = -1;
+};
+
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
         if (::system("tmux -V >/dev/null 2>&1") != 0) {
             GTEST_SKIP() << "tmux is not installed";
         }
-        dir_ = fs::temp_directory_path() /
-               ("vireo-e2e-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // One folder per test: a parameterised test's name ("Name/SIGTERM") holds a slash, which
+        // would nest it in a parent folder that nobody removes.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        dir_ = fs::temp_directory_path() / ("vireo-e2e-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "out");
         socket_ = dir_ / "tmux.sock";
@@ -173,6 +249,7 @@ class EndToEnd : public ::testing::Test {
         if (started_) {
             tmux({"kill-server"});
         }
+        reaper_.reset();
         if (!HasFailure()) {
             fs::remove_all(dir_);
         }
@@ -206,10 +283,12 @@ class EndToEnd : public ::testing::Test {
                    "set -g remain-on-exit on\n"
                    "set -g default-terminal tmux-256color\n"
                    "set -g status off\n");
-        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nVIREO_CONFIG='" +
-                                        config_path().string() + "' '" + VIREO_BIN +
+        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nstty -g > modes.before\n" +
+                                        "VIREO_CONFIG='" + config_path().string() + "' '" +
+                                        VIREO_BIN +
                                         "'\necho $? > status.tmp\nstty -a > stty\n"
-                                        "mv status.tmp status\n");
+                                        "stty -g > modes.after\nmv status.tmp status\n");
+        reaper_.emplace(socket_);
         const auto started = tmux({"-f", (dir_ / "tmux.conf").string(), "new-session", "-d", "-x",
                                    "100", "-y", "30", "sh " + (dir_ / "run.sh").string()});
         ASSERT_EQ(started.status, 0);
@@ -255,8 +334,10 @@ class EndToEnd : public ::testing::Test {
         return std::stoi(read_file(dir_ / "status"));
     }
 
-    // After vireo ended: raw mode is off and the pane is back on the normal screen.
+    // After vireo ended: raw mode is off, every mode is as it was before, and the pane is back
+    // on the normal screen.
     void expect_terminal_given_back() {
+        EXPECT_EQ(read_file(dir_ / "modes.after"), read_file(dir_ / "modes.before"));
         const std::string modes = read_file(dir_ / "stty");
         std::istringstream words(modes);
         std::vector<std::string> flags{std::istream_iterator<std::string>(words), {}};
@@ -303,8 +384,29 @@ class EndToEnd : public ::testing::Test {
         return std::nullopt;
     }
 
+    std::vector<pid_t> threads_of(pid_t pid) const {
+        std::vector<pid_t> threads;
+        for (const auto& entry :
+             fs::directory_iterator(fs::path("/proc") / std::to_string(pid) / "task")) {
+            threads.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        }
+        return threads;
+    }
+
+    // After a crash: status 7, the terminal given back, then the report.
+    void expect_crash_report_after_restore() {
+        EXPECT_EQ(exit_status(), 7);
+        expect_terminal_given_back();
+        // Written after the alternate screen was left, the report stands on the normal screen
+        // (it may have scrolled into the pane's history); written before, it would have gone
+        // with the alternate screen.
+        EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV", false, true));
+        EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
+    }
+
     fs::path dir_;
     fs::path socket_;
+    std::optional<ServerReaper> reaper_;
     bool started_ = false;
 };
 
@@ -436,13 +538,34 @@ TEST_F(EndToEnd, ACrashGivesTheTerminalBackBeforeItsReport) {
     ASSERT_TRUE(pid.has_value());
 
     ::kill(*pid, SIGSEGV);
-    EXPECT_EQ(exit_status(), 7);
-    expect_terminal_given_back();
-    // Written after the alternate screen was left, the report stands on the normal screen (it
-    // may have scrolled into the pane's history); written before, it would have gone with the
-    // alternate screen.
-    EXPECT_TRUE(shows("The application crashed: fatal signal SIGSEGV", false, true));
-    EXPECT_FALSE(contains(screen(false, true), "Vireo version"));
+    expect_crash_report_after_restore();
+}
+
+TEST_F(EndToEnd, ACrashOnTheWorkerGivesTheTerminalBackBeforeItsReport) {
+    Simulator sim(dir_, {"--model", "basic", "--point-delay-us", "100000"});
+    ASSERT_FALSE(sim.address().empty());
+    write_file(config_path(), config_text(sim.address()));
+    start_vireo();
+    ASSERT_TRUE(shows("Vireo version"));
+    const auto pid = vireo_pid();
+    ASSERT_TRUE(pid.has_value());
+    const auto before = threads_of(*pid);
+
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Progress:"));
+    // The worker is the one thread that came with the run.
+    std::vector<pid_t> started;
+    for (const pid_t thread : threads_of(*pid)) {
+        if (std::find(before.begin(), before.end(), thread) == before.end()) {
+            started.push_back(thread);
+        }
+    }
+    ASSERT_EQ(started.size(), 1u);
+
+    ASSERT_EQ(::syscall(SYS_tgkill, *pid, started.front(), SIGSEGV), 0);
+    expect_crash_report_after_restore();
 }
 
 class KilledEndToEnd : public EndToEnd, public ::testing::WithParamInterface<int> {};

@@ -1,9 +1,13 @@
 #include "tui/input.hpp"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vireo::tui {
 namespace {
@@ -116,6 +120,104 @@ TEST(DecodeKey, SplitsABurstIntoItsKeys) {
         code(KeyCode::Right), chr(U'\u00e9'), code(KeyCode::Esc),
     };
     EXPECT_EQ(keys, expected);
+}
+
+// Standard input replaced by a pipe while the object lives.
+class PipedStandardInput {
+  public:
+    PipedStandardInput() {
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            ADD_FAILURE() << "no pipe";
+            return;
+        }
+        saved_ = ::dup(STDIN_FILENO);
+        ::dup2(ends[0], STDIN_FILENO);
+        ::close(ends[0]);
+        write_end_ = ends[1];
+    }
+    ~PipedStandardInput() {
+        close_input();
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDIN_FILENO);
+            ::close(saved_);
+        }
+    }
+    PipedStandardInput(const PipedStandardInput&) = delete;
+    PipedStandardInput& operator=(const PipedStandardInput&) = delete;
+
+    void send(std::string_view bytes) {
+        ASSERT_EQ(::write(write_end_, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    void close_input() {
+        if (write_end_ >= 0) {
+            ::close(write_end_);
+            write_end_ = -1;
+        }
+    }
+
+  private:
+    int saved_ = -1;
+    int write_end_ = -1;
+};
+
+// A key whose bytes come in two reads: the first part is read when the loop polls, the rest is
+// there when the key is read. Nothing follows a lone ESC, so it is Esc once the short delay
+// has passed.
+TEST(TerminalInput, JoinsAKeySplitAcrossReads) {
+    struct SplitCase {
+        std::string_view name;
+        std::string first;
+        std::string later;
+        std::vector<KeyEvent> keys;
+    };
+    const SplitCase cases[] = {
+        {"lone ESC", "\x1b", "", {code(KeyCode::Esc)}},
+        {"arrow", "\x1b", "[A", {code(KeyCode::Up)}},
+        {"arrow with a modifier", "\x1b[1;", "5D", {code(KeyCode::Left)}},
+        {"Alt+q", "\x1b", "q", {chr(U'q', false, true)}},
+        {"character", "\xe2", "\x86\xb2", {chr(U'\u21b2')}},
+        {"arrow, then keys",
+         "\x1b",
+         "[Bj\r",
+         {code(KeyCode::Down), chr(U'j'), code(KeyCode::Enter)}},
+        {"ESC before a complete key", "\x1b", "\x1b[C", {code(KeyCode::Right, true)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PipedStandardInput stdin_pipe;
+        TerminalInput input;
+        stdin_pipe.send(c.first);
+        const auto ready = input.poll(std::chrono::seconds(5));
+        ASSERT_TRUE(ready.has_value());
+        ASSERT_TRUE(*ready);
+        if (!c.later.empty()) {
+            stdin_pipe.send(c.later);
+        }
+        std::vector<KeyEvent> keys;
+        for (std::size_t k = 0; k < c.keys.size(); ++k) {
+            const auto more = input.poll(std::chrono::milliseconds(0));
+            ASSERT_TRUE(more.has_value() && *more);
+            const auto key = input.read();
+            ASSERT_TRUE(key.has_value());
+            ASSERT_TRUE(key->has_value());
+            keys.push_back(**key);
+        }
+        EXPECT_EQ(keys, c.keys);
+        const auto rest = input.poll(std::chrono::milliseconds(0));
+        ASSERT_TRUE(rest.has_value());
+        EXPECT_FALSE(*rest);
+    }
+}
+
+TEST(TerminalInput, TheEndOfInputIsAnError) {
+    PipedStandardInput stdin_pipe;
+    TerminalInput input;
+    stdin_pipe.close_input();
+    const auto ready = input.poll(std::chrono::seconds(5));
+    ASSERT_FALSE(ready.has_value());
+    EXPECT_EQ(ready.error().kind(), IoErrorKind::UnexpectedEof);
 }
 
 }  // namespace
