@@ -254,13 +254,27 @@ TEST(TcpLink, ConnectGivesUpAfterTheTimeOut) {
 
 void ignore_signal(int) {}
 
+// SIGUSR1 handled without SA_RESTART for the guard's life, so a blocked call it hits returns
+// EINTR (or a short count) instead of being restarted by the system.
+class Sigusr1Interrupts {
+  public:
+    Sigusr1Interrupts() {
+        struct sigaction action {};
+        action.sa_handler = ignore_signal;
+        sigemptyset(&action.sa_mask);
+        EXPECT_EQ(::sigaction(SIGUSR1, &action, &previous_), 0);
+    }
+    Sigusr1Interrupts(const Sigusr1Interrupts&) = delete;
+    Sigusr1Interrupts& operator=(const Sigusr1Interrupts&) = delete;
+    ~Sigusr1Interrupts() { ::sigaction(SIGUSR1, &previous_, nullptr); }
+
+  private:
+    struct sigaction previous_ {};
+};
+
 TEST(DeviceLink, RetriesAReadThatASignalInterrupted) {
     // Without SA_RESTART the blocked read returns EINTR, which the link must not pass on.
-    struct sigaction action {};
-    action.sa_handler = ignore_signal;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+    const Sigusr1Interrupts interrupts;
 
     for (const bool serial : {false, true}) {
         SCOPED_TRACE(serial ? "serial" : "TCP");
@@ -284,17 +298,12 @@ TEST(DeviceLink, RetriesAReadThatASignalInterrupted) {
         EXPECT_EQ(read_text(link, 4), "late");
         interrupter.join();
     }
-    ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 // Before, every interrupted wait started the port's time-out afresh, so a read under a steady
 // stream of signals never ended.
 TEST(SerialLink, SignalsThatKeepComingDoNotStretchTheReadTimeOut) {
-    struct sigaction action {};
-    action.sa_handler = ignore_signal;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+    const Sigusr1Interrupts interrupts;
 
     PtyPeer peer([](PeerEnd& end) { end.read_to_end(); });
     DeviceLink link = open_or_die(serial_config(peer.path(), 50));
@@ -316,7 +325,6 @@ TEST(SerialLink, SignalsThatKeepComingDoNotStretchTheReadTimeOut) {
     const auto read = read_exactly(link, 1);
     read_ended = true;
     interrupter.join();
-    ::sigaction(SIGUSR1, &previous, nullptr);
 
     EXPECT_FALSE(gave_up);
     ASSERT_FALSE(read);
@@ -338,11 +346,7 @@ TEST(TcpLink, APeerThatStopsReadingGivesTheWriteTimeOut) {
 
 TEST(DeviceLink, RetriesAWriteThatASignalInterrupted) {
     // Without SA_RESTART a blocked send or wait ends early with EINTR or a short count.
-    struct sigaction action {};
-    action.sa_handler = ignore_signal;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+    const Sigusr1Interrupts interrupts;
 
     for (const bool serial : {false, true}) {
         SCOPED_TRACE(serial ? "serial" : "TCP");
@@ -372,7 +376,6 @@ TEST(DeviceLink, RetriesAWriteThatASignalInterrupted) {
         EXPECT_TRUE(result) << display(result.error());
         EXPECT_EQ(received.get_future().get(), payload.size());
     }
-    ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 TEST(OpenLink, RefusesAnInvalidConfigurationBeforeConnecting) {
