@@ -33,6 +33,9 @@ std::expected<std::unique_ptr<tui::Terminal>, IoError> init_terminal() {
     if (auto handled = platform::restore_terminal_on_termination_signals(); !handled) {
         return fail(std::move(handled.error()));
     }
+    if (auto handled = platform::give_terminal_back_while_stopped(); !handled) {
+        return fail(std::move(handled.error()));
+    }
     auto backend = tui::open_ncurses_backend();
     if (!backend) {
         return fail(std::move(backend.error()));

@@ -38,4 +38,11 @@ void restore_terminal_after_crash() noexcept;
 // leaves these signals alone instead of ending the process with the raw mode it found.
 std::expected<void, IoError> restore_terminal_on_termination_signals();
 
+// Makes a stop signal (SIGTSTP) give the terminal back while the program is stopped, and a
+// continue put raw mode and the alternate screen back and ask for a full repaint. Install before
+// ncurses starts, for the same reason.
+std::expected<void, IoError> give_terminal_back_while_stopped();
+// True once after the program was continued from a stop: the screen must be drawn whole again.
+bool take_repaint_request() noexcept;
+
 }  // namespace vireo::platform

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "common/text.hpp"
+#include "platform/terminal.hpp"
 #include "platform/terminal_size.hpp"
 #include "tui/color_map.hpp"
 
@@ -91,6 +92,10 @@ class NcursesBackend final : public Backend {
     }
 
     std::expected<void, IoError> draw(const Buffer& buffer) override {
+        // Back from a stop, the terminal shows whatever the shell left: send every cell again.
+        if (platform::take_repaint_request()) {
+            clearok(curscr, TRUE);
+        }
         const Rect area = buffer.area();
         for (std::uint16_t y = area.y; y < area.bottom() && y < rows_; ++y) {
             for (std::uint16_t x = area.x; x < area.right() && x < columns_; ++x) {

@@ -278,15 +278,26 @@ class EndToEnd : public ::testing::Test {
 
     // Starts vireo in a 100x30 pane; the pane stays after it ends, which writes its exit status
     // and the terminal's modes into the test's folder.
-    void start_vireo() {
+    // With `job_control` the pane's shell runs vireo as a job, as an interactive shell does, so
+    // that it can be stopped; a stopped vireo is continued once the file "cont" appears.
+    void start_vireo(bool job_control = false) {
         write_file(dir_ / "tmux.conf",
                    "set -g remain-on-exit on\n"
                    "set -g default-terminal tmux-256color\n"
                    "set -g status off\n");
-        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nstty -g > modes.before\n" +
-                                        "VIREO_CONFIG='" + config_path().string() + "' '" +
-                                        VIREO_BIN +
-                                        "'\necho $? > status.tmp\nstty -a > stty\n"
+        const std::string vireo =
+            "VIREO_CONFIG='" + config_path().string() + "' '" + VIREO_BIN + "'\n";
+        const std::string body = job_control ? "set -m\n" + vireo +
+                                                   "s=$?\n"
+                                                   "while [ $s -eq 148 ]; do\n"
+                                                   "  while [ ! -f cont ]; do sleep 0.02; done\n"
+                                                   "  fg > /dev/null\n"
+                                                   "  s=$?\n"
+                                                   "done\n"
+                                                   "echo $s > status.tmp\n"
+                                             : vireo + "echo $? > status.tmp\n";
+        write_file(dir_ / "run.sh", "cd '" + dir_.string() + "'\nstty -g > modes.before\n" + body +
+                                        "stty -a > stty\n"
                                         "stty -g > modes.after\nmv status.tmp status\n");
         reaper_.emplace(socket_);
         const auto started = tmux({"-f", (dir_ / "tmux.conf").string(), "new-session", "-d", "-x",
@@ -566,6 +577,43 @@ TEST_F(EndToEnd, ACrashOnTheWorkerGivesTheTerminalBackBeforeItsReport) {
 
     ASSERT_EQ(::syscall(SYS_tgkill, *pid, started.front(), SIGSEGV), 0);
     expect_crash_report_after_restore();
+}
+
+// Stopped from outside (Ctrl+Z cannot reach it in raw mode), vireo leaves the terminal as the
+// user had it; continued, it takes raw mode and its screen back and still answers keys.
+TEST_F(EndToEnd, AStopGivesTheTerminalBackUntilTheProgramContinues) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    start_vireo(true);
+    ASSERT_TRUE(shows("Vireo version"));
+    const auto pid = vireo_pid();
+    ASSERT_TRUE(pid.has_value());
+    std::string pane_tty = tmux({"display-message", "-p", "#{pane_tty}"}).out;
+    pane_tty.erase(pane_tty.find_last_not_of('\n') + 1);
+    const auto modes_now = [&] {
+        return run({"sh", "-c", "stty -g < " + pane_tty}, dir_ / "modes.now").out;
+    };
+    const auto stopped = [&] {
+        const std::string stat = read_file("/proc/" + std::to_string(*pid) + "/stat");
+        const auto end_of_name = stat.rfind(')');
+        return end_of_name != std::string::npos && stat.substr(end_of_name + 2, 1) == "T";
+    };
+
+    ::kill(*pid, SIGTSTP);
+    ASSERT_TRUE(eventually(stopped));
+    EXPECT_EQ(modes_now(), read_file(dir_ / "modes.before"));
+    EXPECT_EQ(tmux({"display-message", "-p", "#{alternate_on}"}).out, "0\n");
+
+    write_file(dir_ / "cont", "");
+    EXPECT_TRUE(eventually([&] {
+        return tmux({"display-message", "-p", "#{alternate_on}"}).out == "1\n";
+    }));
+    EXPECT_NE(modes_now(), read_file(dir_ / "modes.before"));
+    EXPECT_TRUE(shows("Vireo version"));
+    keys({"Enter"});
+    EXPECT_TRUE(shows("Start Frequency"));
+    keys({"q"});
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
 }
 
 class KilledEndToEnd : public EndToEnd, public ::testing::WithParamInterface<int> {};

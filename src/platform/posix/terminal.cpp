@@ -17,11 +17,16 @@ namespace {
 constexpr std::string_view ENTER_ALTERNATE_SCREEN = "\x1b[?1049h";
 constexpr std::string_view LEAVE_ALTERNATE_SCREEN = "\x1b[?1049l";
 constexpr std::string_view SHOW_CURSOR = "\x1b[?25h";
+constexpr std::string_view HIDE_CURSOR = "\x1b[?25l";
 
 // The mode standard input had before raw mode; read by the crash path, so it is a plain object
 // published through the flag rather than anything that allocates or locks.
 termios g_saved_mode{};
 std::atomic<bool> g_mode_saved{false};
+// The raw mode last set, put back when the program continues after a stop.
+termios g_raw_mode{};
+std::atomic<bool> g_raw_set{false};
+std::atomic<bool> g_repaint_requested{false};
 
 // Async-signal-safe; leaves errno set when it returns false.
 bool write_raw(int fd, std::string_view text) noexcept {
@@ -73,6 +78,35 @@ void on_termination_signal(int signal_number) {
     ::raise(signal_number);
 }
 
+void on_stop_signal(int) {
+    const int saved_errno = errno;
+    restore_terminal_after_crash();
+
+    // Stop for real: the default action, with the signal let through while this handler runs.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    ::sigemptyset(&default_action.sa_mask);
+    struct sigaction ours {};
+    ::sigaction(SIGTSTP, &default_action, &ours);
+    sigset_t stop;
+    ::sigemptyset(&stop);
+    ::sigaddset(&stop, SIGTSTP);
+    sigset_t before;
+    ::pthread_sigmask(SIG_UNBLOCK, &stop, &before);
+    ::raise(SIGTSTP);
+
+    // Continued.
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ::sigaction(SIGTSTP, &ours, nullptr);
+    if (g_raw_set.load()) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &g_raw_mode);
+    }
+    write_raw(STDOUT_FILENO, ENTER_ALTERNATE_SCREEN);
+    write_raw(STDOUT_FILENO, HIDE_CURSOR);
+    g_repaint_requested.store(true);
+    errno = saved_errno;
+}
+
 }  // namespace
 
 std::expected<void, IoError> enable_raw_mode() {
@@ -88,7 +122,13 @@ std::expected<void, IoError> enable_raw_mode() {
     ::cfmakeraw(&raw);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    return set_mode(raw);
+    auto set = set_mode(raw);
+    if (set) {
+        g_raw_set.store(false);
+        g_raw_mode = raw;
+        g_raw_set.store(true);
+    }
+    return set;
 }
 
 std::expected<void, IoError> disable_raw_mode() {
@@ -165,6 +205,20 @@ std::expected<void, IoError> restore_terminal_on_termination_signals() {
         }
     }
     return {};
+}
+
+std::expected<void, IoError> give_terminal_back_while_stopped() {
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    ::sigemptyset(&action.sa_mask);
+    if (::sigaction(SIGTSTP, &action, nullptr) != 0) {
+        return std::unexpected(IoError::last_os_error());
+    }
+    return {};
+}
+
+bool take_repaint_request() noexcept {
+    return g_repaint_requested.exchange(false);
 }
 
 }  // namespace vireo::platform
