@@ -42,4 +42,18 @@ void render(const Block& block, Rect area, Buffer& buffer) {
     }
 }
 
+Rect render_surround(Rect area, Buffer& buffer, const Style& style,
+                     const std::optional<Block>& block) {
+    area = area.intersection(buffer.area());
+    if (area.is_empty()) {
+        return Rect{area.x, area.y, 0, 0};
+    }
+    buffer.set_style(area, style);
+    if (!block) {
+        return area;
+    }
+    render(*block, area, buffer);
+    return block->inner(area);
+}
+
 }  // namespace vireo::tui

@@ -1,6 +1,7 @@
 #pragma once
 // A box with all four plain borders and an optional title on the top border.
 
+#include <optional>
 #include <string>
 
 #include "tui/buffer.hpp"
@@ -22,5 +23,10 @@ struct Block {
 
 // Draws the box over `area` (clipped to the buffer).
 void render(const Block& block, Rect area, Buffer& buffer);
+
+// What every boxed widget does first: clips `area` to the buffer, lays `style` over it, draws
+// the box if there is one, and returns the area left for the content (empty when none is).
+Rect render_surround(Rect area, Buffer& buffer, const Style& style,
+                     const std::optional<Block>& block);
 
 }  // namespace vireo::tui

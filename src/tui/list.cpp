@@ -3,16 +3,7 @@
 namespace vireo::tui {
 
 void render(const List& list, Rect area, Buffer& buffer, ListState& state) {
-    area = area.intersection(buffer.area());
-    if (area.is_empty()) {
-        return;
-    }
-    buffer.set_style(area, list.style);
-    Rect inner = area;
-    if (list.block) {
-        render(*list.block, area, buffer);
-        inner = list.block->inner(area);
-    }
+    const Rect inner = render_surround(area, buffer, list.style, list.block);
     if (inner.is_empty()) {
         return;
     }

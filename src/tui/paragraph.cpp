@@ -132,16 +132,7 @@ std::vector<std::string> layout_rows(const Paragraph& paragraph, std::size_t wid
 }  // namespace
 
 void render(const Paragraph& paragraph, Rect area, Buffer& buffer) {
-    area = area.intersection(buffer.area());
-    if (area.is_empty()) {
-        return;
-    }
-    buffer.set_style(area, paragraph.style);
-    Rect inner = area;
-    if (paragraph.block) {
-        render(*paragraph.block, area, buffer);
-        inner = paragraph.block->inner(area);
-    }
+    const Rect inner = render_surround(area, buffer, paragraph.style, paragraph.block);
     if (inner.is_empty()) {
         return;
     }
