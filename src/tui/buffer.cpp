@@ -115,19 +115,6 @@ void Buffer::reset() {
     }
 }
 
-std::vector<std::string> Buffer::lines() const {
-    std::vector<std::string> rows;
-    rows.reserve(area_.height);
-    for (std::uint16_t y = area_.y; y < area_.bottom(); ++y) {
-        std::string row;
-        for (std::uint16_t x = area_.x; x < area_.right(); ++x) {
-            row += cell(x, y).symbol;
-        }
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 std::size_t Buffer::index_of(std::uint16_t x, std::uint16_t y) const {
     assert(area_.contains(x, y));
     return std::size_t{static_cast<std::uint16_t>(y - area_.y)} * area_.width +

@@ -87,9 +87,6 @@ class Buffer {
     // Every cell back to a blank in the default colours.
     void reset();
 
-    // Each row's symbols joined, for tests.
-    std::vector<std::string> lines() const;
-
   private:
     std::size_t index_of(std::uint16_t x, std::uint16_t y) const;
     // Clears the other half of a wide character that a write at (x, y) breaks.

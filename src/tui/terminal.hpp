@@ -51,35 +51,4 @@ class Terminal {
     bool cursor_hidden_ = false;
 };
 
-// A backend in memory for tests: a fixed size that tests can change, the last frame drawn,
-// and an optional failure for the next calls.
-class TestBackend : public Backend {
-  public:
-    TestBackend(std::uint16_t width, std::uint16_t height);
-
-    std::expected<Rect, IoError> size() override;
-    std::expected<void, IoError> draw(const Buffer& buffer) override;
-    std::expected<void, IoError> hide_cursor() override;
-    std::expected<void, IoError> show_cursor() override;
-    std::expected<void, IoError> flush() override;
-
-    // The size the next frame gets.
-    void resize(std::uint16_t width, std::uint16_t height);
-    // Every call fails with this error until it is reset to none.
-    void set_failure(std::optional<IoError> error) { failure_ = std::move(error); }
-
-    const Buffer& buffer() const { return buffer_; }
-    bool cursor_hidden() const { return cursor_hidden_; }
-    std::size_t draw_count() const { return draw_count_; }
-    std::size_t flush_count() const { return flush_count_; }
-
-  private:
-    Rect size_;
-    Buffer buffer_;
-    bool cursor_hidden_ = false;
-    std::size_t draw_count_ = 0;
-    std::size_t flush_count_ = 0;
-    std::optional<IoError> failure_;
-};
-
 }  // namespace vireo::tui

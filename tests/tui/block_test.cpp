@@ -8,6 +8,7 @@ namespace vireo::tui {
 namespace {
 
 using test::Lines;
+using test::lines;
 
 TEST(Block, DrawsBordersAndTitleAtEverySize) {
     struct Case {
@@ -48,7 +49,7 @@ TEST(Block, ZeroSizeAndOutsideAreasDrawNothing) {
 TEST(Block, AreaPartlyOutsideTheBufferIsClipped) {
     Buffer buffer(Rect{0, 0, 4, 2});
     render(Block{}, Rect{2, 0, 10, 10}, buffer);
-    EXPECT_EQ(buffer.lines(), (Lines{"  ┌┐", "  └┘"}));
+    EXPECT_EQ(lines(buffer), (Lines{"  ┌┐", "  └┘"}));
 }
 
 TEST(Block, InnerIsInsideTheBorders) {

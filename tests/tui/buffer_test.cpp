@@ -11,6 +11,7 @@ namespace vireo::tui {
 namespace {
 
 using test::Lines;
+using test::lines;
 
 TEST(Rect, IntersectionIsEmptyWhenApartAndClippedWhenOverlapping) {
     const Rect a{2, 3, 10, 5};
@@ -84,7 +85,7 @@ TEST(Buffer, SetStringWritesClipsAndReturnsTheNextColumn) {
         SCOPED_TRACE(c.name);
         Buffer buffer(Rect{0, 0, 6, 1});
         EXPECT_EQ(buffer.set_stringn(c.x, 0, c.text, c.max_width, Style{}), c.next);
-        EXPECT_EQ(buffer.lines(), Lines{c.expected});
+        EXPECT_EQ(lines(buffer), Lines{c.expected});
     }
 }
 
@@ -111,7 +112,7 @@ TEST(Buffer, OverwritingHalfAWideCharacterClearsTheOtherHalf) {
         Buffer buffer(Rect{0, 0, 5, 1});
         buffer.set_stringn(1, 0, "\xE7\x95\x8C", 5, Style{});
         buffer.set_stringn(c.x, 0, "x", 1, Style{});
-        EXPECT_EQ(buffer.lines(), Lines{c.expected});
+        EXPECT_EQ(lines(buffer), Lines{c.expected});
         for (std::uint16_t x = 0; x < 5; ++x) {
             EXPECT_FALSE(buffer.cell(x, 0).symbol.empty()) << x;
         }
@@ -138,13 +139,13 @@ TEST(Buffer, ResetAndResizeBlankEveryCell) {
     Buffer buffer(Rect{0, 0, 3, 2});
     buffer.set_stringn(0, 1, "abc", 3, Style::foreground(Color::Yellow));
     buffer.reset();
-    EXPECT_EQ(buffer.lines(), (Lines{"   ", "   "}));
+    EXPECT_EQ(lines(buffer), (Lines{"   ", "   "}));
     EXPECT_EQ(buffer.cell(1, 1), Cell{});
     buffer.resize(Rect{0, 0, 2, 1});
     EXPECT_EQ(buffer.area(), (Rect{0, 0, 2, 1}));
-    EXPECT_EQ(buffer.lines(), Lines{"  "});
+    EXPECT_EQ(lines(buffer), Lines{"  "});
     buffer.resize(Rect{});
-    EXPECT_TRUE(buffer.lines().empty());
+    EXPECT_TRUE(lines(buffer).empty());
 }
 
 TEST(Style, PatchLetsSetValuesWinAndAddsModifiers) {

@@ -11,6 +11,7 @@ namespace vireo::tui {
 namespace {
 
 using test::Lines;
+using test::lines;
 
 // The chart of the tests: x from 0 to 15, y from -10 to 10, Yellow points on Gray axes.
 Chart chart_of(std::span<const Point> points) {
@@ -69,7 +70,7 @@ TEST(Chart, LabelsThatWouldTouchAreLeftOut) {
         SCOPED_TRACE(c.name);
         Buffer buffer(c.area);
         render(chart_of({}), c.area, buffer);
-        EXPECT_EQ(buffer.lines(), c.expected);
+        EXPECT_EQ(lines(buffer), c.expected);
     }
 }
 

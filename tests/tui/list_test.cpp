@@ -8,6 +8,7 @@ namespace vireo::tui {
 namespace {
 
 using test::Lines;
+using test::lines;
 
 const Style HIGHLIGHT = Style{}.with_bg(Color::Blue).with_modifier(Modifier::Italic);
 
@@ -52,7 +53,7 @@ TEST(List, ScrollsSoThatTheSelectionIsVisible) {
         ListState state = c.before;
         render(five_items(), buffer.area(), buffer, state);
         EXPECT_EQ(state, c.after);
-        EXPECT_EQ(buffer.lines(), c.expected);
+        EXPECT_EQ(lines(buffer), c.expected);
         for (std::uint16_t row = 0; row < 3; ++row) {
             const bool lit = static_cast<int>(row) == c.highlighted_row;
             for (std::uint16_t x = 1; x <= 3; ++x) {
@@ -71,7 +72,7 @@ TEST(List, EmptyListShowsAnEmptyBox) {
     Buffer buffer(Rect{0, 0, 6, 3});
     ListState state{0, 0};
     render(List{.items = {}, .block = Block{.title = "COM"}}, buffer.area(), buffer, state);
-    EXPECT_EQ(buffer.lines(), (Lines{"┌COM─┐", "│    │", "└────┘"}));
+    EXPECT_EQ(lines(buffer), (Lines{"┌COM─┐", "│    │", "└────┘"}));
     EXPECT_EQ(state.offset, 0u);
 }
 
@@ -79,7 +80,7 @@ TEST(List, LongItemsAreCutAtTheInnerEdge) {
     Buffer buffer(Rect{0, 0, 6, 3});
     ListState state;
     render(List{.items = {"/dev/ttyUSB0"}, .block = Block{}}, buffer.area(), buffer, state);
-    EXPECT_EQ(buffer.lines(), (Lines{"┌────┐", "│/dev│", "└────┘"}));
+    EXPECT_EQ(lines(buffer), (Lines{"┌────┐", "│/dev│", "└────┘"}));
 }
 
 TEST(List, TinyAndZeroAreasDrawNothingOutside) {

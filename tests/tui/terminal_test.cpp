@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "test_backend.hpp"
 #include "tui/color_map.hpp"
+#include "widget_checks.hpp"
 
 namespace vireo::tui {
 namespace {
+
+using test::lines;
+using test::TestBackend;
 
 struct Fixture {
     Fixture() {
@@ -23,7 +28,7 @@ TEST(Terminal, DrawsFramesAtTheBackendSizeOnABlankBuffer) {
         EXPECT_EQ(buffer.area(), (Rect{0, 0, 6, 2}));
         buffer.set_stringn(0, 0, "first", 6, Style{});
     }));
-    EXPECT_EQ(f.backend->buffer().lines(), (std::vector<std::string>{"first ", "      "}));
+    EXPECT_EQ(lines(f.backend->buffer()), (std::vector<std::string>{"first ", "      "}));
     EXPECT_TRUE(f.backend->cursor_hidden());
     EXPECT_TRUE(f.terminal->cursor_hidden());
     EXPECT_EQ(f.backend->flush_count(), 1u);
@@ -32,12 +37,12 @@ TEST(Terminal, DrawsFramesAtTheBackendSizeOnABlankBuffer) {
     f.backend->resize(3, 1);
     ASSERT_TRUE(f.terminal->draw([](Buffer& buffer) {
         EXPECT_EQ(buffer.area(), (Rect{0, 0, 3, 1}));
-        EXPECT_EQ(buffer.lines(), std::vector<std::string>{"   "});
+        EXPECT_EQ(lines(buffer), std::vector<std::string>{"   "});
         buffer.set_stringn(0, 0, "ab", 3, Style{});
     }));
-    EXPECT_EQ(f.backend->buffer().lines(), std::vector<std::string>{"ab "});
+    EXPECT_EQ(lines(f.backend->buffer()), std::vector<std::string>{"ab "});
     ASSERT_TRUE(f.terminal->draw(
-        [](Buffer& buffer) { EXPECT_EQ(buffer.lines(), std::vector<std::string>{"   "}); }));
+        [](Buffer& buffer) { EXPECT_EQ(lines(buffer), std::vector<std::string>{"   "}); }));
     EXPECT_EQ(f.backend->draw_count(), 3u);
 }
 

@@ -15,10 +15,12 @@
 #include "config/load.hpp"
 #include "instrument_double.hpp"
 #include "scan/scan_state.hpp"
+#include "test_backend.hpp"
 #include "test_config.hpp"
 #include "tui/terminal.hpp"
 #include "ui/mod.hpp"
 #include "ui/state.hpp"
+#include "widget_checks.hpp"
 
 namespace vireo {
 namespace {
@@ -84,7 +86,8 @@ class ScriptedInput final : public tui::InputSource {
 // The terminal's backend, with the test keeping a view of it after the terminal is gone.
 class SharedBackend final : public tui::Backend {
   public:
-    explicit SharedBackend(std::shared_ptr<tui::TestBackend> inner) : inner_(std::move(inner)) {}
+    explicit SharedBackend(std::shared_ptr<tui::test::TestBackend> inner)
+        : inner_(std::move(inner)) {}
     std::expected<tui::Rect, IoError> size() override { return inner_->size(); }
     std::expected<void, IoError> draw(const tui::Buffer& buffer) override {
         return inner_->draw(buffer);
@@ -94,12 +97,12 @@ class SharedBackend final : public tui::Backend {
     std::expected<void, IoError> flush() override { return inner_->flush(); }
 
   private:
-    std::shared_ptr<tui::TestBackend> inner_;
+    std::shared_ptr<tui::test::TestBackend> inner_;
 };
 
 std::string screen_text(const tui::Buffer& buffer) {
     std::string text;
-    for (const auto& line : buffer.lines()) {
+    for (const auto& line : tui::test::lines(buffer)) {
         text += line + "\n";
     }
     return text;
@@ -114,7 +117,7 @@ class InterfaceLoop : public ::testing::Test {
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         config_path_ = dir_ / "config.toml";
-        backend_ = std::make_shared<tui::TestBackend>(100, 30);
+        backend_ = std::make_shared<tui::test::TestBackend>(100, 30);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -146,7 +149,7 @@ class InterfaceLoop : public ::testing::Test {
 
     std::filesystem::path dir_;
     std::filesystem::path config_path_;
-    std::shared_ptr<tui::TestBackend> backend_;
+    std::shared_ptr<tui::test::TestBackend> backend_;
 };
 
 TEST_F(InterfaceLoop, EnterRunsASweepToTheChartAfterSavingTheConfiguration) {

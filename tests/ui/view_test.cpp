@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "test_config.hpp"
+#include "widget_checks.hpp"
 
 namespace vireo {
 namespace {
@@ -45,10 +46,10 @@ class Screens : public testing::Test {
 };
 
 void expect_lines(const tui::Buffer& frame, const std::vector<std::string>& expected) {
-    const std::vector<std::string> lines = frame.lines();
-    ASSERT_EQ(lines.size(), expected.size());
-    for (std::size_t y = 0; y < lines.size(); ++y) {
-        EXPECT_EQ(lines[y], expected[y]) << "row " << y;
+    const std::vector<std::string> rows = tui::test::lines(frame);
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        EXPECT_EQ(rows[y], expected[y]) << "row " << y;
     }
 }
 
@@ -173,9 +174,9 @@ TEST_F(Screens, EmptyPortListAndNoSelectionHighlightNothing) {
     state.baud_state.selected.reset();
     ASSERT_TRUE(rebuild_lists(state).has_value());
     const tui::Buffer frame = draw(80, 24);
-    EXPECT_EQ(frame.lines()[5],
+    EXPECT_EQ(tui::test::lines(frame)[5],
               "       ┌COM Ports──────────────────────┐┌Baudrate───────────────────────┐       ");
-    EXPECT_EQ(frame.lines()[6],
+    EXPECT_EQ(tui::test::lines(frame)[6],
               "       │                               ││19200                          │       ");
     for (std::uint16_t y = 0; y < 24; ++y) {
         for (std::uint16_t x = 0; x < 80; ++x) {
@@ -480,7 +481,7 @@ TEST_F(Screens, ResultAxisLabels) {
         state.stop_field.value = c.stop;
         state.config.ui.chart_min_dbm = c.min_dbm;
         state.config.ui.chart_max_dbm = c.max_dbm;
-        const std::vector<std::string> lines = draw(80, 24).lines();
+        const std::vector<std::string> lines = tui::test::lines(draw(80, 24));
         const auto trimmed = [](std::string_view line) {
             const auto first = line.find_first_not_of(' ');
             const auto last = line.find_last_not_of(' ');
@@ -621,7 +622,7 @@ TEST_F(Screens, MissingWidgetStopsTheFrameBeforeDrawing) {
         ASSERT_NE(missing, nullptr);
         EXPECT_EQ(missing->widget, c.widget);
         EXPECT_EQ(missing->file, "src/ui/view");
-        EXPECT_EQ(frame.lines(), std::vector<std::string>(24, std::string(80, ' ')));
+        EXPECT_EQ(tui::test::lines(frame), std::vector<std::string>(24, std::string(80, ' ')));
         for (std::uint16_t y = 0; y < 24; ++y) {
             for (std::uint16_t x = 0; x < 80; ++x) {
                 ASSERT_EQ(frame.cell(x, y).fg, Color::Reset);

@@ -1,5 +1,5 @@
 #pragma once
-// Checks shared by the widget tests.
+// Checks shared by the tests that draw into a buffer.
 
 #include <gtest/gtest.h>
 
@@ -36,6 +36,11 @@ inline std::vector<std::string> lines_of(const Buffer& buffer, Rect area) {
         rows.push_back(row);
     }
     return rows;
+}
+
+// Every row of the buffer, as lines of symbols.
+inline std::vector<std::string> lines(const Buffer& buffer) {
+    return lines_of(buffer, buffer.area());
 }
 
 using Lines = std::vector<std::string>;
