@@ -36,7 +36,7 @@ std::expected<std::unique_ptr<tui::Terminal>, IoError> init_terminal() {
     if (auto handled = platform::give_terminal_back_while_stopped(); !handled) {
         return fail(std::move(handled.error()));
     }
-    auto backend = tui::open_ncurses_backend();
+    auto backend = tui::open_ncurses_backend(STDOUT_FILENO);
     if (!backend) {
         return fail(std::move(backend.error()));
     }

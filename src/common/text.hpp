@@ -15,6 +15,8 @@ std::string quoted(std::string_view text);
 
 // The bytes as UTF-8 text, each invalid sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
+// Writes the UTF-8 encoding of one code point to `out`; returns its length, 1 to 4.
+std::size_t encode_utf8(char32_t c, char (&out)[4]);
 // Appends the UTF-8 encoding of one code point.
 void append_utf8(std::string& out, char32_t c);
 // True when the bytes are valid UTF-8.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <string_view>
 
 #include "common/io_error.hpp"
 
@@ -18,6 +19,9 @@ std::expected<void, IoError> enable_raw_mode();
 // Puts back exactly the mode saved by enable_raw_mode. Without a saved mode it only checks that
 // standard input is a terminal.
 std::expected<void, IoError> disable_raw_mode();
+
+// Writes every byte to the terminal `fd`, waiting while it cannot take more.
+std::expected<void, IoError> write_to_terminal(int fd, std::string_view bytes);
 
 // Writes ESC "[?1049h" / ESC "[?1049l" to standard output.
 std::expected<void, IoError> enter_alternate_screen();

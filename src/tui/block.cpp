@@ -1,5 +1,7 @@
 #include "tui/block.hpp"
 
+#include "tui/symbols.hpp"
+
 namespace vireo::tui {
 
 Rect Block::inner(Rect area) const {
@@ -24,17 +26,17 @@ void render(const Block& block, Rect area, Buffer& buffer) {
     const auto bottom = static_cast<std::uint16_t>(area.bottom() - 1);
     const Style& style = block.border_style;
     for (std::uint16_t x = left; x <= right; ++x) {
-        buffer.set_stringn(x, top, "─", 1, style);
-        buffer.set_stringn(x, bottom, "─", 1, style);
+        buffer.set_symbol(x, top, symbols::HORIZONTAL, style);
+        buffer.set_symbol(x, bottom, symbols::HORIZONTAL, style);
     }
     for (std::uint16_t y = top; y <= bottom; ++y) {
-        buffer.set_stringn(left, y, "│", 1, style);
-        buffer.set_stringn(right, y, "│", 1, style);
+        buffer.set_symbol(left, y, symbols::VERTICAL, style);
+        buffer.set_symbol(right, y, symbols::VERTICAL, style);
     }
-    buffer.set_stringn(left, top, "┌", 1, style);
-    buffer.set_stringn(right, top, "┐", 1, style);
-    buffer.set_stringn(left, bottom, "└", 1, style);
-    buffer.set_stringn(right, bottom, "┘", 1, style);
+    buffer.set_symbol(left, top, symbols::TOP_LEFT, style);
+    buffer.set_symbol(right, top, symbols::TOP_RIGHT, style);
+    buffer.set_symbol(left, bottom, symbols::BOTTOM_LEFT, style);
+    buffer.set_symbol(right, bottom, symbols::BOTTOM_RIGHT, style);
 
     if (!block.title.empty() && area.width > 2) {
         buffer.set_stringn(static_cast<std::uint16_t>(left + 1), top, block.title, area.width - 2u,

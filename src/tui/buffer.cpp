@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
+#include <type_traits>
 
 #include "common/text.hpp"
 #include "tui/text_width.hpp"
@@ -30,7 +32,28 @@ char32_t printable(char32_t c) {
     return c;
 }
 
+constexpr Symbol BLANK{" "};
+constexpr Cell BLANK_CELL{};
+
+// Rows are compared as bytes, which holds only while a cell has no padding and one value has
+// one representation (a symbol's unused bytes are zero).
+static_assert(std::has_unique_object_representations_v<Cell>);
+static_assert(sizeof(Cell) == 24);
+
 }  // namespace
+
+bool Symbol::push(char32_t code_point) {
+    char bytes[4];
+    const std::size_t length = encode_utf8(code_point, bytes);
+    if (size_ + length > CAPACITY) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        bytes_[size_ + i] = bytes[i];
+    }
+    size_ = static_cast<std::uint8_t>(size_ + length);
+    return true;
+}
 
 void Cell::set_style(const Style& style) {
     if (style.fg) {
@@ -68,7 +91,7 @@ std::uint16_t Buffer::set_stringn(std::uint16_t x, std::uint16_t y, std::string_
         if (width == 0) {
             if (previous != nullptr &&
                 code_point_count(previous->symbol) < MAX_CODE_POINTS_PER_CELL) {
-                append_utf8(previous->symbol, c);
+                previous->symbol.push(c);
             }
             continue;
         }
@@ -82,7 +105,7 @@ std::uint16_t Buffer::set_stringn(std::uint16_t x, std::uint16_t y, std::string_
         }
         Cell& target = cell(cx, y);
         target.symbol.clear();
-        append_utf8(target.symbol, c);
+        target.symbol.push(c);
         target.set_style(style);
         if (width == 2) {
             Cell& trailing = cell(static_cast<std::uint16_t>(cx + 1), y);
@@ -93,6 +116,18 @@ std::uint16_t Buffer::set_stringn(std::uint16_t x, std::uint16_t y, std::string_
         column += static_cast<std::size_t>(width);
     }
     return static_cast<std::uint16_t>(column);
+}
+
+void Buffer::set_symbol(std::uint16_t x, std::uint16_t y, const Symbol& symbol,
+                        const Style& style) {
+    assert(display_width(symbol) == 1);
+    if (!area_.contains(x, y)) {
+        return;
+    }
+    release_wide(x, y);
+    Cell& target = cell(x, y);
+    target.symbol = symbol;
+    target.set_style(style);
 }
 
 void Buffer::set_style(Rect area, const Style& style) {
@@ -110,9 +145,7 @@ void Buffer::resize(Rect area) {
 }
 
 void Buffer::reset() {
-    for (Cell& c : cells_) {
-        c.reset();
-    }
+    std::fill(cells_.begin(), cells_.end(), BLANK_CELL);
 }
 
 std::size_t Buffer::index_of(std::uint16_t x, std::uint16_t y) const {
@@ -125,12 +158,43 @@ void Buffer::release_wide(std::uint16_t x, std::uint16_t y) {
     Cell& target = cell(x, y);
     if (target.symbol.empty()) {
         if (x > area_.x) {
-            cell(static_cast<std::uint16_t>(x - 1), y).symbol.assign(1, ' ');
+            cell(static_cast<std::uint16_t>(x - 1), y).symbol = BLANK;
         }
-        target.symbol.assign(1, ' ');
+        target.symbol = BLANK;
     }
     if (x + 1 < area_.right() && cell(static_cast<std::uint16_t>(x + 1), y).symbol.empty()) {
-        cell(static_cast<std::uint16_t>(x + 1), y).symbol.assign(1, ' ');
+        cell(static_cast<std::uint16_t>(x + 1), y).symbol = BLANK;
+    }
+}
+
+void diff(const Buffer& previous, const Buffer& next, bool everything,
+          std::vector<CellUpdate>& updates) {
+    updates.clear();
+    const Rect area = next.area();
+    assert(everything || previous.area() == area);
+    const std::span<const Cell> now = next.cells();
+    const std::span<const Cell> before = previous.cells();
+    for (std::uint16_t row = 0; row < area.height; ++row) {
+        const std::size_t start = std::size_t{row} * area.width;
+        const Cell* line = now.data() + start;
+        const Cell* old_line = everything ? nullptr : before.data() + start;
+        // Cells are plain bytes: an unchanged row, the common case, costs one comparison.
+        if (old_line != nullptr && std::memcmp(line, old_line, sizeof(Cell) * area.width) == 0) {
+            continue;
+        }
+        const auto y = static_cast<std::uint16_t>(area.y + row);
+        for (std::uint16_t column = 0; column < area.width; ++column) {
+            const Cell& cell = line[column];
+            if (cell.symbol.empty()) {
+                continue;
+            }
+            const bool wide = column + 1 < area.width && line[column + 1].symbol.empty();
+            if (old_line == nullptr || cell != old_line[column] ||
+                (wide && line[column + 1] != old_line[column + 1])) {
+                updates.push_back(
+                    CellUpdate{static_cast<std::uint16_t>(area.x + column), y, &cell, wide});
+            }
+        }
     }
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -48,10 +48,53 @@ struct Rect {
     }
 };
 
+// What one cell shows: a character and the zero-width marks joined to it, as UTF-8, kept inline
+// so that cells are plain values that copy and compare as bytes. Unused bytes are always zero.
+class Symbol {
+  public:
+    // Room for a character with up to four marks of four bytes each.
+    static constexpr std::size_t CAPACITY = 20;
+
+    // The empty symbol: the cell a wide character covers.
+    constexpr Symbol() = default;
+    // `text` must fit; longer text is cut (tests and constants only).
+    constexpr explicit Symbol(std::string_view text) { assign(text); }
+
+    constexpr std::string_view view() const { return std::string_view(bytes_, size_); }
+    constexpr operator std::string_view() const { return view(); }
+    constexpr bool empty() const { return size_ == 0; }
+    constexpr std::size_t size() const { return size_; }
+
+    constexpr void clear() {
+        for (std::size_t i = 0; i < size_; ++i) {
+            bytes_[i] = 0;
+        }
+        size_ = 0;
+    }
+    constexpr void assign(std::string_view text) {
+        clear();
+        size_ = static_cast<std::uint8_t>(text.size() < CAPACITY ? text.size() : CAPACITY);
+        for (std::size_t i = 0; i < size_; ++i) {
+            bytes_[i] = text[i];
+        }
+    }
+    // Appends one code point; false (and nothing changed) when it does not fit.
+    bool push(char32_t code_point);
+
+    friend constexpr bool operator==(const Symbol&, const Symbol&) = default;
+    friend constexpr bool operator==(const Symbol& symbol, std::string_view text) {
+        return symbol.view() == text;
+    }
+
+  private:
+    char bytes_[CAPACITY] = {};
+    std::uint8_t size_ = 0;
+};
+
 // One terminal cell. A wide character sits in the first of its two cells; the second holds
 // an empty symbol. Zero-width characters are joined to the symbol they follow.
 struct Cell {
-    std::string symbol = " ";
+    Symbol symbol{" "};
     Color fg = Color::Reset;
     Color bg = Color::Reset;
     Modifier modifier = Modifier::None;
@@ -61,7 +104,7 @@ struct Cell {
     // Back to a blank in the default colours.
     void reset() { *this = Cell{}; }
 
-    friend bool operator==(const Cell&, const Cell&) = default;
+    friend constexpr bool operator==(const Cell&, const Cell&) = default;
 };
 
 class Buffer {
@@ -80,12 +123,18 @@ class Buffer {
     // text. Returns the column after the last written cell.
     std::uint16_t set_stringn(std::uint16_t x, std::uint16_t y, std::string_view text,
                               std::size_t max_width, const Style& style);
+    // Puts `symbol`, one printable character of one cell, at (x, y) with `style` laid over the
+    // cell; nothing when (x, y) is outside the area. For the fixed symbols of borders and charts,
+    // which need no decoding or measuring.
+    void set_symbol(std::uint16_t x, std::uint16_t y, const Symbol& symbol, const Style& style);
     // Lays `style` over every cell of `area` inside the buffer.
     void set_style(Rect area, const Style& style);
     // Covers a new area with blank cells.
     void resize(Rect area);
     // Every cell back to a blank in the default colours.
     void reset();
+    // Every cell in order, row by row.
+    std::span<const Cell> cells() const { return cells_; }
 
   private:
     std::size_t index_of(std::uint16_t x, std::uint16_t y) const;
@@ -95,5 +144,19 @@ class Buffer {
     Rect area_;
     std::vector<Cell> cells_;
 };
+
+// One cell to put on the screen: a wide symbol is sent alone, and covers the next cell too.
+struct CellUpdate {
+    std::uint16_t x;
+    std::uint16_t y;
+    const Cell* cell;
+    bool wide;
+};
+
+// The cells of `next` that differ from `previous` (buffers of one area), in order; a wide symbol
+// goes out again when the cell it covers changed, and covered cells never go out alone. With
+// `everything`, every cell of `next` that is not covered goes out. Replaces `updates`.
+void diff(const Buffer& previous, const Buffer& next, bool everything,
+          std::vector<CellUpdate>& updates);
 
 }  // namespace vireo::tui

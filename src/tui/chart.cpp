@@ -5,13 +5,12 @@
 #include <span>
 #include <string_view>
 
+#include "tui/symbols.hpp"
 #include "tui/text_width.hpp"
 
 namespace vireo::tui {
 
 namespace {
-
-constexpr std::string_view POINT_SYMBOL = "•";
 
 // Cells from the low end for a value inside [low, high] on an axis of `cells` cells.
 std::uint16_t cell_index(double value, double low, double scale, std::uint16_t cells) {
@@ -165,17 +164,16 @@ void render(const Chart& chart, Rect area, Buffer& buffer, ChartCache& cache) {
                                  dataset.count_, dataset.point_at_},
                  dataset);
     for (const auto& [column, row] : cache.cells_) {
-        buffer.set_stringn(static_cast<std::uint16_t>(plot.x + column),
-                           static_cast<std::uint16_t>(plot.y + row), POINT_SYMBOL, 1,
-                           dataset.style);
+        buffer.set_symbol(static_cast<std::uint16_t>(plot.x + column),
+                          static_cast<std::uint16_t>(plot.y + row), symbols::DOT, dataset.style);
     }
 
     for (std::uint16_t y = area.y; y < axis_y; ++y) {
-        buffer.set_stringn(axis_x, y, "│", 1, chart.y_axis.style);
+        buffer.set_symbol(axis_x, y, symbols::VERTICAL, chart.y_axis.style);
     }
-    buffer.set_stringn(axis_x, axis_y, "└", 1, chart.x_axis.style);
+    buffer.set_symbol(axis_x, axis_y, symbols::BOTTOM_LEFT, chart.x_axis.style);
     for (std::uint16_t x = plot.x; x < plot.right(); ++x) {
-        buffer.set_stringn(x, axis_y, "─", 1, chart.x_axis.style);
+        buffer.set_symbol(x, axis_y, symbols::HORIZONTAL, chart.x_axis.style);
     }
     draw_x_labels(chart.x_axis, axis_x, area.right(), static_cast<std::uint16_t>(axis_y + 1),
                   buffer);

@@ -11,8 +11,8 @@
 
 namespace vireo::tui {
 
-// Starts ncurses on standard output (with a UTF-8 character type: the environment's when it is
-// UTF-8, else C.UTF-8). Only one may be open at a time.
-std::expected<std::unique_ptr<Backend>, IoError> open_ncurses_backend();
+// Starts ncurses on the terminal `output_fd` (with a UTF-8 character type: the environment's when
+// it is UTF-8, else C.UTF-8). Only one may be open at a time.
+std::expected<std::unique_ptr<Backend>, IoError> open_ncurses_backend(int output_fd);
 
 }  // namespace vireo::tui

@@ -6,7 +6,7 @@ Terminal::Terminal(std::unique_ptr<Backend> backend) : backend_(std::move(backen
 
 Terminal::~Terminal() {
     if (cursor_hidden_) {
-        (void)backend_->show_cursor();
+        (void)show_cursor();
     }
 }
 
@@ -15,23 +15,48 @@ std::expected<void, IoError> Terminal::draw(const std::function<void(Buffer&)>& 
     if (!size) {
         return std::unexpected(size.error());
     }
-    if (*size != buffer_.area()) {
-        buffer_.resize(*size);
+    if (backend_->take_screen_lost()) {
+        screen_unknown_ = true;
+    }
+    Buffer& next = buffers_[current_];
+    Buffer& previous = buffers_[current_ ^ 1];
+    if (*size != next.area()) {
+        next.resize(*size);
+        previous.resize(*size);
+        screen_unknown_ = true;
     } else {
-        buffer_.reset();
+        next.reset();
     }
-    frame(buffer_);
-    if (auto drawn = backend_->draw(buffer_); !drawn) {
-        return drawn;
+    frame(next);
+
+    diff(previous, next, screen_unknown_, updates_);
+    current_ ^= 1;
+    // Until this frame is out, what the screen shows is not known.
+    screen_unknown_ = true;
+    if (!updates_.empty()) {
+        if (auto drawn = backend_->draw(updates_); !drawn) {
+            return drawn;
+        }
     }
-    if (auto hidden = hide_cursor(); !hidden) {
-        return hidden;
+    if (!cursor_hidden_) {
+        if (auto hidden = backend_->hide_cursor(); !hidden) {
+            return hidden;
+        }
+        // Sent or not, the cursor may be hidden now: leaving must show it.
+        cursor_hidden_ = true;
     }
-    return backend_->flush();
+    if (auto flushed = backend_->flush(); !flushed) {
+        return flushed;
+    }
+    screen_unknown_ = false;
+    return {};
 }
 
 std::expected<void, IoError> Terminal::show_cursor() {
     auto shown = backend_->show_cursor();
+    if (shown) {
+        shown = backend_->flush();
+    }
     if (shown) {
         cursor_hidden_ = false;
     }
@@ -42,6 +67,7 @@ std::expected<void, IoError> Terminal::hide_cursor() {
     auto hidden = backend_->hide_cursor();
     if (hidden) {
         cursor_hidden_ = true;
+        hidden = backend_->flush();
     }
     return hidden;
 }

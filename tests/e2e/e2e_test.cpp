@@ -2,6 +2,8 @@
 // instrument double, driven by keys and read from the screen.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -280,13 +282,14 @@ class EndToEnd : public ::testing::Test {
     // and the terminal's modes into the test's folder.
     // With `job_control` the pane's shell runs vireo as a job, as an interactive shell does, so
     // that it can be stopped; a stopped vireo is continued once the file "cont" appears.
-    void start_vireo(bool job_control = false) {
+    // `environment` goes before the command (as "TERM=dumb" or "env -u TERM").
+    void start_vireo(bool job_control = false, const std::string& environment = "") {
         write_file(dir_ / "tmux.conf",
                    "set -g remain-on-exit on\n"
                    "set -g default-terminal tmux-256color\n"
                    "set -g status off\n");
         const std::string vireo =
-            "VIREO_CONFIG='" + config_path().string() + "' '" + VIREO_BIN + "'\n";
+            environment + " VIREO_CONFIG='" + config_path().string() + "' '" + VIREO_BIN + "'\n";
         const std::string body = job_control ? "set -m\n" + vireo +
                                                    "s=$?\n"
                                                    "while [ $s -eq 148 ]; do\n"
@@ -614,6 +617,106 @@ TEST_F(EndToEnd, AStopGivesTheTerminalBackUntilTheProgramContinues) {
     keys({"q"});
     EXPECT_EQ(exit_status(), 0);
     expect_terminal_given_back();
+}
+
+struct TerminalType {
+    const char* name;
+    const char* environment;
+};
+
+class TerminalTypes : public EndToEnd, public ::testing::WithParamInterface<TerminalType> {};
+
+// Whatever TERM says, the screens are drawn with sequences the terminal understands.
+TEST_P(TerminalTypes, DrawTheFirstScreen) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    start_vireo(false, GetParam().environment);
+
+    ASSERT_TRUE(shows("Vireo version 0.1.3-rc.2"));
+    EXPECT_TRUE(shows("\u250cCOM Ports"));
+    EXPECT_TRUE(shows("\u250cBaudrate"));
+    EXPECT_TRUE(shows("\u2502tcp://127.0.0.1:9"));
+    EXPECT_TRUE(shows("\u2502115200"));
+    EXPECT_TRUE(shows("Use \u2193\u2191 to move"));
+    keys({"q"});
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
+}
+
+INSTANTIATE_TEST_SUITE_P(Term, TerminalTypes,
+                         ::testing::Values(TerminalType{"Unset", "env -u TERM"},
+                                           TerminalType{"Dumb", "TERM=dumb"},
+                                           TerminalType{"Unknown", "TERM=no-such-terminal"},
+                                           TerminalType{"Xterm256", "TERM=xterm-256color"},
+                                           TerminalType{"Screen", "TERM=screen"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A terminal that goes away under the program (its window closed, the other side of the
+// pseudo-terminal with it): the failures of the way out are reported in order, status 1.
+TEST_F(EndToEnd, ATerminalThatGoesAwayIsReportedOnTheWayOut) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    int master = -1;
+    int slave = -1;
+    winsize size{};
+    size.ws_row = 30;
+    size.ws_col = 100;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, slave, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, slave, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, master);
+    posix_spawn_file_actions_addclose(&actions, slave);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir_ / "stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // A session of its own without a controlling terminal: the closed terminal sends no hang-up,
+    // so the program meets the failure itself.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    const std::string config = "VIREO_CONFIG=" + config_path().string();
+    const std::string term = "TERM=xterm-256color";
+    char* argv[] = {const_cast<char*>(VIREO_BIN), nullptr};
+    char* envp[] = {const_cast<char*>(config.c_str()), const_cast<char*>(term.c_str()), nullptr};
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, VIREO_BIN, &actions, &attributes, argv, envp);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(slave);
+    ASSERT_EQ(spawned, 0);
+
+    std::string screen;
+    EXPECT_TRUE(eventually([&] {
+        pollfd readable{.fd = master, .events = POLLIN, .revents = 0};
+        char chunk[4096];
+        while (::poll(&readable, 1, 0) > 0) {
+            const ssize_t got = ::read(master, chunk, sizeof chunk);
+            if (got <= 0) {
+                break;
+            }
+            screen.append(chunk, static_cast<std::size_t>(got));
+        }
+        return contains(screen, "Vireo version");
+    }));
+    ::close(master);
+
+    int wait_status = 0;
+    const bool ended = eventually([&] { return ::waitpid(pid, &wait_status, WNOHANG) == pid; });
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &wait_status, 0);
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(status_of(wait_status), 1);
+    const std::string err = read_file(dir_ / "stderr");
+    const auto cursor = err.find("Failed to show the cursor: Input/output error (os error 5)\n");
+    const auto restore = err.find("Failed to restore terminal: ");
+    const auto error = err.find("Error: ");
+    EXPECT_EQ(cursor, 0u) << err;
+    EXPECT_NE(restore, std::string::npos) << err;
+    EXPECT_LT(cursor, restore) << err;
+    EXPECT_LT(restore, error) << err;
+    EXPECT_NE(error, std::string::npos) << err;
 }
 
 class KilledEndToEnd : public EndToEnd, public ::testing::WithParamInterface<int> {};

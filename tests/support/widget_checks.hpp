@@ -3,10 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "tui/buffer.hpp"
+
+namespace vireo::tui {
+
+// Failure messages show a cell's symbol as its text.
+inline std::ostream& operator<<(std::ostream& out, const Symbol& symbol) {
+    return out << symbol.view();
+}
+
+}  // namespace vireo::tui
 
 namespace vireo::tui::test {
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tui/text_width.hpp"
 #include "widget_checks.hpp"
@@ -146,6 +148,95 @@ TEST(Buffer, ResetAndResizeBlankEveryCell) {
     EXPECT_EQ(lines(buffer), Lines{"  "});
     buffer.resize(Rect{});
     EXPECT_TRUE(lines(buffer).empty());
+}
+
+TEST(Buffer, ASymbolKeepsUpToFiveCodePointsAndComparesByItsText) {
+    Buffer buffer(Rect{0, 0, 3, 1});
+    // A base with six combining marks: the cell keeps the base and four of them.
+    buffer.set_stringn(0, 0, "e\xCC\x81\xCC\x82\xCC\x83\xCC\x84\xCC\x85\xCC\x86x", 3, Style{});
+    EXPECT_EQ(buffer.cell(0, 0).symbol, "e\xCC\x81\xCC\x82\xCC\x83\xCC\x84");
+    EXPECT_EQ(buffer.cell(1, 0).symbol, "x");
+
+    // A cell written over compares equal to one that never held more.
+    buffer.set_stringn(0, 0, "a", 1, Style{});
+    EXPECT_EQ(buffer.cell(0, 0), (Cell{.symbol = Symbol("a")}));
+    buffer.reset();
+    EXPECT_EQ(buffer.cell(0, 0), Cell{});
+}
+
+// A terminal that shows what the updates put on it, as the backend would.
+struct Screen {
+    explicit Screen(Rect area) : shown(area) {}
+    void apply(const std::vector<CellUpdate>& updates) {
+        for (const CellUpdate& update : updates) {
+            shown.cell(update.x, update.y) = *update.cell;
+            if (update.wide) {
+                shown.cell(static_cast<std::uint16_t>(update.x + 1), update.y).symbol.clear();
+            }
+        }
+    }
+    Buffer shown;
+};
+
+TEST(Diff, SendsTheChangedCellsAndKeepsWideCharactersWhole) {
+    struct Case {
+        const char* name;
+        const char* before;
+        const char* after;
+        Style style;
+        std::vector<std::uint16_t> sent;  // columns of the updates, in order
+        int restyled = -1;                // a column made red afterwards
+    };
+    const Case cases[] = {
+        {"unchanged", "abcd", "abcd", {}, {}},
+        {"one cell", "abcd", "abXd", {}, {2}},
+        {"a style alone", "abcd", "abcd", Style::foreground(Color::Red), {0, 1, 2, 3}},
+        {"a wide character appears", "abcd", "a界d", {}, {1}},
+        {"the cell it covers changes", "a界d", "a界d", {}, {1}, 2},
+        {"it goes", "a界d", "abcd", {}, {1, 2}},
+        {"it moves right", "界cd", "a界d", {}, {0, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Buffer before(Rect{2, 1, 4, 1});
+        Buffer after(Rect{2, 1, 4, 1});
+        before.set_stringn(2, 1, c.before, 4, Style{});
+        after.set_stringn(2, 1, c.after, 4, c.style);
+        if (c.restyled >= 0) {
+            after.set_style(Rect{static_cast<std::uint16_t>(2 + c.restyled), 1, 1, 1},
+                            Style::foreground(Color::Red));
+        }
+        std::vector<CellUpdate> updates{{0, 0, nullptr, false}};
+        diff(before, after, false, updates);
+        std::vector<std::uint16_t> sent;
+        for (const CellUpdate& update : updates) {
+            EXPECT_EQ(update.y, 1);
+            EXPECT_EQ(update.cell, &after.cell(update.x, 1));
+            EXPECT_EQ(update.wide, after.cell(update.x, 1).symbol == "界");
+            sent.push_back(static_cast<std::uint16_t>(update.x - 2));
+        }
+        EXPECT_EQ(sent, c.sent);
+
+        Screen screen(before.area());
+        diff(before, before, true, updates);
+        screen.apply(updates);
+        diff(before, after, false, updates);
+        screen.apply(updates);
+        EXPECT_EQ(lines(screen.shown), lines(after));
+    }
+}
+
+TEST(Diff, EverythingSendsEveryCellNotCoveredByAWideOne) {
+    Buffer blank(Rect{});
+    Buffer frame(Rect{0, 0, 3, 2});
+    frame.set_stringn(0, 1, "界", 3, Style{});
+    std::vector<CellUpdate> updates;
+    diff(blank, frame, true, updates);
+    std::vector<std::pair<int, int>> sent;
+    for (const CellUpdate& update : updates) {
+        sent.emplace_back(update.x, update.y);
+    }
+    EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}}));
 }
 
 TEST(Style, PatchLetsSetValuesWinAndAddsModifiers) {

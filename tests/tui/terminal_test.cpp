@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+
 #include "test_backend.hpp"
 #include "tui/color_map.hpp"
 #include "widget_checks.hpp"
@@ -56,6 +61,107 @@ TEST(Terminal, BackendFailuresAreReturned) {
     EXPECT_EQ(drawn.error(), failure);
     EXPECT_FALSE(called);
     EXPECT_FALSE(f.terminal->cursor_hidden());
+}
+
+// True when the screen shows the frame: every symbol, and the style of every cell that is not
+// covered by a wide character.
+::testing::AssertionResult shows(const Buffer& screen, const Buffer& frame) {
+    if (screen.area() != frame.area()) {
+        return ::testing::AssertionFailure() << "the screen has another size";
+    }
+    const Rect area = frame.area();
+    for (std::uint16_t y = area.y; y < area.bottom(); ++y) {
+        for (std::uint16_t x = area.x; x < area.right(); ++x) {
+            const Cell& wanted = frame.cell(x, y);
+            const Cell& seen = screen.cell(x, y);
+            if (wanted.symbol.empty() ? !seen.symbol.empty() : seen != wanted) {
+                return ::testing::AssertionFailure()
+                       << "cell (" << x << ", " << y << ") shows \"" << seen.symbol << "\", not \""
+                       << wanted.symbol << "\"\n"
+                       << testing::PrintToString(lines(screen)) << "\n"
+                       << testing::PrintToString(lines(frame));
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+const auto draw_text = [](std::string_view text) {
+    return [text](Buffer& buffer) { buffer.set_stringn(0, 0, text, 12, Style{}); };
+};
+
+TEST(Terminal, SendsOnlyTheCellsThatChanged) {
+    Fixture f;
+    ASSERT_TRUE(f.terminal->draw(draw_text("abc")));
+    EXPECT_EQ(f.backend->last_updates(), 12u) << "the first frame goes out whole";
+    ASSERT_TRUE(f.terminal->draw(draw_text("abc")));
+    EXPECT_EQ(f.backend->draw_count(), 1u) << "an unchanged frame sends nothing";
+    EXPECT_EQ(f.backend->flush_count(), 2u);
+    ASSERT_TRUE(f.terminal->draw(draw_text("aXc")));
+    EXPECT_EQ(f.backend->draw_count(), 2u);
+    EXPECT_EQ(f.backend->last_updates(), 1u);
+    EXPECT_TRUE(shows(f.backend->buffer(), f.terminal->buffer()));
+}
+
+TEST(Terminal, SendsEverythingWhenTheScreenMayShowSomethingElse) {
+    Fixture f;
+    ASSERT_TRUE(f.terminal->draw(draw_text("abc")));
+
+    // A new size, a screen lost while the program was stopped, a frame that failed half-way.
+    const std::function<void()> upsets[] = {
+        [&] { f.backend->resize(5, 3); },
+        [&] { f.backend->lose_screen(); },
+        [&] {
+            f.backend->set_failure(IoError::from_os(5));
+            EXPECT_FALSE(f.terminal->draw(draw_text("xyz")));
+            f.backend->set_failure(std::nullopt);
+        },
+    };
+    for (const auto& upset : upsets) {
+        upset();
+        ASSERT_TRUE(f.terminal->draw(draw_text("abc")));
+        EXPECT_EQ(f.backend->last_updates(), f.terminal->buffer().area().area());
+        EXPECT_TRUE(shows(f.backend->buffer(), f.terminal->buffer()));
+    }
+}
+
+// Random frames of narrow, wide and combining characters in random colours, resizes and lost
+// screens: after every frame the screen shows exactly that frame.
+TEST(Terminal, TheScreenAlwaysShowsTheLastFrame) {
+    Fixture f;
+    std::mt19937 random(20261210);
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    const char* const pieces[] = {"a", "b", " ", "界", "é", "e\xCC\x81", "─", "•", "😀"};
+    const Color colours[] = {Color::Reset, Color::Red, Color::Blue, Color::White};
+    Buffer last(Rect{});
+    for (int frame = 0; frame < 500; ++frame) {
+        if (pick(20) == 0) {
+            f.backend->resize(static_cast<std::uint16_t>(1 + pick(9)),
+                              static_cast<std::uint16_t>(1 + pick(4)));
+        }
+        if (pick(30) == 0) {
+            f.backend->lose_screen();
+        }
+        // Mostly small changes to the last frame, as a running program makes them.
+        const bool fresh = pick(4) == 0;
+        ASSERT_TRUE(f.terminal->draw([&](Buffer& buffer) {
+            if (!fresh && last.area() == buffer.area()) {
+                buffer = last;
+            }
+            const Rect area = buffer.area();
+            for (std::size_t n = pick(4); n > 0; --n) {
+                std::string text;
+                for (std::size_t k = 1 + pick(4); k > 0; --k) {
+                    text += pieces[pick(std::size(pieces))];
+                }
+                buffer.set_stringn(static_cast<std::uint16_t>(pick(area.width)),
+                                   static_cast<std::uint16_t>(pick(area.height)), text, 10,
+                                   Style::foreground(colours[pick(std::size(colours))]));
+            }
+            last = buffer;
+        }));
+        ASSERT_TRUE(shows(f.backend->buffer(), f.terminal->buffer())) << "frame " << frame;
+    }
 }
 
 // Reports the cursor state to the test after the terminal that owns it is gone.

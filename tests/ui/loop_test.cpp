@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -89,8 +90,9 @@ class SharedBackend final : public tui::Backend {
     explicit SharedBackend(std::shared_ptr<tui::test::TestBackend> inner)
         : inner_(std::move(inner)) {}
     std::expected<tui::Rect, IoError> size() override { return inner_->size(); }
-    std::expected<void, IoError> draw(const tui::Buffer& buffer) override {
-        return inner_->draw(buffer);
+    bool take_screen_lost() override { return inner_->take_screen_lost(); }
+    std::expected<void, IoError> draw(std::span<const tui::CellUpdate> updates) override {
+        return inner_->draw(updates);
     }
     std::expected<void, IoError> hide_cursor() override { return inner_->hide_cursor(); }
     std::expected<void, IoError> show_cursor() override { return inner_->show_cursor(); }

@@ -46,16 +46,6 @@ bool write_raw(int fd, std::string_view text) noexcept {
     return true;
 }
 
-std::expected<void, IoError> write_all(int fd, std::string_view text) {
-    if (write_raw(fd, text)) {
-        return {};
-    }
-    if (errno == 0) {
-        return std::unexpected(IoError::from_kind(IoErrorKind::WriteZero));
-    }
-    return std::unexpected(IoError::last_os_error());
-}
-
 std::expected<void, IoError> set_mode(const termios& mode) {
     while (::tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) {
         if (errno != EINTR) {
@@ -142,12 +132,37 @@ std::expected<void, IoError> disable_raw_mode() {
     return {};
 }
 
+std::expected<void, IoError> write_to_terminal(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+            continue;
+        }
+        if (written == 0) {
+            return std::unexpected(IoError::from_kind(IoErrorKind::WriteZero));
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            return std::unexpected(IoError::last_os_error());
+        }
+        // A terminal left in non-blocking mode: wait until it takes more.
+        pollfd writable{.fd = fd, .events = POLLOUT, .revents = 0};
+        if (::poll(&writable, 1, -1) < 0 && errno != EINTR) {
+            return std::unexpected(IoError::last_os_error());
+        }
+    }
+    return {};
+}
+
 std::expected<void, IoError> enter_alternate_screen() {
-    return write_all(STDOUT_FILENO, ENTER_ALTERNATE_SCREEN);
+    return write_to_terminal(STDOUT_FILENO, ENTER_ALTERNATE_SCREEN);
 }
 
 std::expected<void, IoError> leave_alternate_screen() {
-    return write_all(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
+    return write_to_terminal(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
 }
 
 std::expected<bool, IoError> wait_for_input(std::chrono::milliseconds timeout) {
