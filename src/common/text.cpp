@@ -26,6 +26,7 @@ struct Probe {
     std::size_t valid_length;    // 0 when invalid
     std::size_t invalid_length;  // bytes to replace with one U+FFFD when invalid
     char32_t code_point;
+    bool cut_short = false;  // invalid because the text ends inside the sequence
 };
 
 Probe probe(std::string_view s) {
@@ -58,7 +59,7 @@ Probe probe(std::string_view s) {
     }
     for (std::size_t i = 1; i <= need; ++i) {
         if (i >= s.size()) {
-            return {0, i, REPLACEMENT};
+            return {0, i, REPLACEMENT, true};
         }
         const auto b = static_cast<unsigned char>(s[i]);
         const bool ok = i == 1 ? (b >= lo && b <= hi) : is_continuation(b);
@@ -105,7 +106,7 @@ DecodedChar decode_utf8(std::string_view text) {
     if (p.valid_length != 0) {
         return {p.code_point, p.valid_length};
     }
-    return {REPLACEMENT, p.invalid_length};
+    return {REPLACEMENT, p.invalid_length, false, p.cut_short};
 }
 
 bool is_valid_utf8(std::string_view bytes) {

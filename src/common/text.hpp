@@ -26,6 +26,9 @@ bool is_valid_utf8(std::string_view bytes);
 struct DecodedChar {
     char32_t code_point;
     std::size_t length;  // bytes consumed, at least 1
+    bool valid = true;   // false for invalid bytes, told apart from a U+FFFD in the text
+    // Invalid only because the text ends inside a sequence that more bytes could complete.
+    bool cut_short = false;
 };
 DecodedChar decode_utf8(std::string_view text);
 

@@ -220,9 +220,6 @@ constexpr auto describe(std::type_identity<Config>) {
                      key<Section<LoggingConfig>>("logging", &R::logging));
 }
 
-template <class T>
-constexpr auto description_of = describe(std::type_identity<T>{});
-
 template <class Kind>
 struct is_list : std::false_type {};
 template <class Item>

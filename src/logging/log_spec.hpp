@@ -34,7 +34,6 @@ class LogSpec {
     // The highest level named anywhere in the filter.
     log::Level max_level() const;
 
-    std::optional<log::Level> default_level() const { return default_level_; }
     // Longest module first.
     const std::vector<ModuleLevel>& modules() const { return modules_; }
     bool has_text_filter() const { return text_filter_ != nullptr; }

@@ -8,16 +8,6 @@
 
 namespace vireo {
 
-namespace {
-
-void notify(SharedScanState& shared) {
-    if (shared.observer_for_testing) {
-        shared.observer_for_testing(shared.record);
-    }
-}
-
-}  // namespace
-
 std::string_view debug(ScanPhase phase) {
     switch (phase) {
         case ScanPhase::Ready:
@@ -50,7 +40,9 @@ void apply_update(const ScanStateHandle& handle, ScanUpdate update) {
                    [&](SetInfo& u) { state->info_text = std::move(u.text); },
                },
                update);
-    notify(*handle);
+    if (handle->observer_for_testing) {
+        handle->observer_for_testing(*state);
+    }
 }
 
 ScanPhase phase(const ScanStateHandle& handle) {
@@ -82,7 +74,6 @@ void start_run(const ScanStateHandle& handle) {
     const auto state = lock_state(handle);
     state->phase = ScanPhase::Running;
     state->status_text = "Opening connection";
-    notify(*handle);
 }
 
 void complete_run(const ScanStateHandle& handle, std::filesystem::path output_path,
@@ -93,7 +84,6 @@ void complete_run(const ScanStateHandle& handle, std::filesystem::path output_pa
     state->samples = std::move(samples);
     state->progress_percent = 100;
     state->phase = ScanPhase::Complete;
-    notify(*handle);
 }
 
 namespace scan_detail {
@@ -102,7 +92,6 @@ void store_failure(const ScanStateHandle& handle, std::string text) {
     const auto state = lock_state(handle);
     state->error_text = std::move(text);
     state->phase = ScanPhase::Failed;
-    notify(*handle);
 }
 
 }  // namespace scan_detail

@@ -40,8 +40,10 @@ struct ScanState {
 struct SharedScanState {
     std::mutex mutex;
     ScanState record;
-    // Test seam: sees the record after every change the worker makes, under the lock, so a
-    // test can follow a run step by step. Unset in the program.
+    // Test seam: sees the record after each apply_update, under the lock, so a test can follow
+    // the steps of a run that replace each other faster than any reader could look. Start,
+    // completion and failure stay in the record and are read through the accessors. Unset in
+    // the program.
     std::function<void(const ScanState&)> observer_for_testing;
 };
 

@@ -1,7 +1,9 @@
 #include "tui/input.hpp"
 
 #include <array>
+#include <string_view>
 
+#include "common/text.hpp"
 #include "platform/terminal.hpp"
 
 namespace vireo::tui {
@@ -68,36 +70,17 @@ std::optional<DecodedKey> decode_ss3(std::span<const std::uint8_t> bytes, bool m
     return DecodedKey{key(arrow(bytes[2])), 3};
 }
 
-std::optional<DecodedKey> decode_utf8(std::span<const std::uint8_t> bytes, bool more_may_follow) {
-    const std::uint8_t lead = bytes[0];
-    std::size_t length = 0;
-    char32_t value = 0;
-    if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-        value = lead & 0x1f;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        value = lead & 0x0f;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        value = lead & 0x07;
-    } else {
-        return DecodedKey{key(KeyCode::Other), 1};
+std::optional<DecodedKey> decode_character(std::span<const std::uint8_t> bytes,
+                                           bool more_may_follow) {
+    const DecodedChar decoded =
+        decode_utf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (decoded.valid) {
+        return DecodedKey{character(decoded.code_point), decoded.length};
     }
-    std::size_t k = 1;
-    for (; k < length && k < bytes.size(); ++k) {
-        if ((bytes[k] & 0xc0) != 0x80) {
-            return DecodedKey{key(KeyCode::Other), k};
-        }
-        value = (value << 6) | (bytes[k] & 0x3f);
+    if (decoded.cut_short && more_may_follow) {
+        return std::nullopt;
     }
-    if (k < length) {
-        if (more_may_follow) {
-            return std::nullopt;
-        }
-        return DecodedKey{key(KeyCode::Other), k};
-    }
-    return DecodedKey{character(value), length};
+    return DecodedKey{key(KeyCode::Other), decoded.length};
 }
 
 }  // namespace
@@ -144,7 +127,7 @@ std::optional<DecodedKey> decode_key(std::span<const std::uint8_t> bytes, bool m
         return DecodedKey{character(first), 1};
     }
     if (first >= 0x80) {
-        return decode_utf8(bytes, more_may_follow);
+        return decode_character(bytes, more_may_follow);
     }
     // NUL, the other control bytes and DEL (Backspace).
     return DecodedKey{key(KeyCode::Other), 1};

@@ -2,20 +2,40 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <numeric>
 
 namespace vireo::tui {
 
 namespace {
 
-std::size_t base_size(const Constraint& constraint, std::size_t total) {
+// Exact sizes are counted in hundredths of a cell, so a percentage keeps its fraction.
+constexpr std::size_t HUNDREDTHS = 100;
+
+std::size_t exact_size(const Constraint& constraint, std::size_t total) {
     switch (constraint.kind) {
         case Constraint::Kind::Length:
         case Constraint::Kind::Min:
-            return constraint.value;
+            return constraint.value * HUNDREDTHS;
         case Constraint::Kind::Percentage:
-            return total * std::min<std::size_t>(constraint.value, 100) / 100;
+            return total * std::min<std::size_t>(constraint.value, 100);
     }
     return 0;
+}
+
+// Whole cells from the exact sizes: each edge rounded from its exact position, a half up (the
+// positions are never negative, so that is away from zero).
+std::vector<std::size_t> rounded_sizes(const std::vector<std::size_t>& exact) {
+    std::vector<std::size_t> sizes;
+    sizes.reserve(exact.size());
+    std::size_t position = 0;
+    std::size_t edge = 0;
+    for (const std::size_t size : exact) {
+        position += size;
+        const std::size_t next = (position + HUNDREDTHS / 2) / HUNDREDTHS;
+        sizes.push_back(next - edge);
+        edge = next;
+    }
+    return sizes;
 }
 
 // Gives the leftover cells to the Min constraints, or to the last constraint when there is none.
@@ -67,13 +87,24 @@ std::vector<Rect> split(Rect area, Direction direction, std::span<const Constrai
     const bool vertical = direction == Direction::Vertical;
     const std::size_t total = vertical ? area.height : area.width;
 
-    std::vector<std::size_t> sizes;
-    sizes.reserve(constraints.size());
-    std::size_t sum = 0;
+    std::vector<std::size_t> exact;
+    exact.reserve(constraints.size());
     for (const Constraint& constraint : constraints) {
-        sizes.push_back(base_size(constraint, total));
-        sum += sizes.back();
+        exact.push_back(exact_size(constraint, total));
     }
+    const bool fits =
+        std::accumulate(exact.begin(), exact.end(), std::size_t{0}) <= total * HUNDREDTHS;
+
+    std::vector<std::size_t> sizes;
+    if (fits) {
+        sizes = rounded_sizes(exact);
+    } else {
+        // Too small for the exact sizes: percentages are rounded down and give way first.
+        for (const std::size_t size : exact) {
+            sizes.push_back(size / HUNDREDTHS);
+        }
+    }
+    const std::size_t sum = std::accumulate(sizes.begin(), sizes.end(), std::size_t{0});
     if (sum <= total) {
         distribute(constraints, sizes, total - sum);
     } else {

@@ -2,14 +2,18 @@
 // Splits an area into consecutive rows or columns by constraints.
 //
 // The allocator, in one pass and without a solver:
-// 1. Each constraint asks for a base size: Length(n) n cells, Min(n) n cells, Percentage(p)
-//    floor(total * p / 100) cells (p above 100 counts as 100).
-// 2. Space left over goes to the Min constraints, shared equally; the remainder of the sharing
-//    goes one cell each to the last Min constraints. Without a Min constraint the last
-//    constraint takes all the leftover space.
-// 3. When the base sizes exceed the total, space is taken back first from the Percentage
-//    constraints, then from the Length constraints, then from the Min constraints; within each
-//    kind from the last constraint backwards, each down to zero.
+// 1. Each constraint asks for an exact size: Length(n) and Min(n) n cells, Percentage(p)
+//    total * p / 100 cells with its fraction kept (p above 100 counts as 100).
+// 2. When the exact sizes fit in the total, the parts are laid end to end at their exact sizes
+//    and each edge is rounded to the nearest cell, a half away from zero, so the cells that the
+//    fractions leave over are spread along the parts (four Percentage(25) of 66 cells are
+//    17/16/17/16). The whole cells still left over go to the Min constraints, shared equally;
+//    the remainder of the sharing goes one cell each to the last Min constraints. Without a Min
+//    constraint the last constraint takes them.
+// 3. When the exact sizes do not fit, each Percentage is rounded down instead. What is left over
+//    then goes as in 2; when these sizes still exceed the total, space is taken back first from
+//    the Percentage constraints, then from the Length constraints, then from the Min
+//    constraints; within each kind from the last constraint backwards, each down to zero.
 // The parts follow each other without gaps from the area's start, never overlap, never reach
 // outside the area and span its full extent in the other direction. No constraints, no parts.
 
@@ -30,7 +34,7 @@ struct Constraint {
     static constexpr Constraint Length(std::uint16_t n) { return Constraint{Kind::Length, n}; }
     // At least n cells, and a share of the space left over.
     static constexpr Constraint Min(std::uint16_t n) { return Constraint{Kind::Min, n}; }
-    // p per cent of the total, rounded down.
+    // p per cent of the total, rounded as described above.
     static constexpr Constraint Percentage(std::uint16_t p) {
         return Constraint{Kind::Percentage, p};
     }

@@ -38,11 +38,6 @@ struct Style {
         style.fg = color;
         return style;
     }
-    constexpr Style with_fg(Color color) const {
-        Style copy = *this;
-        copy.fg = color;
-        return copy;
-    }
     constexpr Style with_bg(Color color) const {
         Style copy = *this;
         copy.bg = color;
@@ -51,18 +46,6 @@ struct Style {
     constexpr Style with_modifier(Modifier modifier) const {
         Style copy = *this;
         copy.add_modifier |= modifier;
-        return copy;
-    }
-    // This style with the other's set colours winning and its modifiers added.
-    constexpr Style patch(const Style& other) const {
-        Style copy = *this;
-        if (other.fg) {
-            copy.fg = other.fg;
-        }
-        if (other.bg) {
-            copy.bg = other.bg;
-        }
-        copy.add_modifier |= other.add_modifier;
         return copy;
     }
 

@@ -217,7 +217,8 @@ struct Step {
     }
 };
 
-// Everything a run publishes, step by step, as the interface could see it.
+// Every update a run publishes, step by step, as the interface could see it; the start and the
+// completion replace them and are read after the run.
 TEST_F(WorkerTest, PublishesTheStepsOfARunInOrder) {
     std::vector<Step> steps;
     ScanStateHandle fresh = make_scan_state();
@@ -234,13 +235,15 @@ TEST_F(WorkerTest, PublishesTheStepsOfARunInOrder) {
     ASSERT_EQ(phase(state), ScanPhase::Complete) << error_text(state).value_or("");
 
     const std::string saved = "Saved " + lock_state(state)->output_path->string();
+    EXPECT_EQ(status_text(state), saved);
+    EXPECT_EQ(progress_percent(state), 100u);
     const std::vector<Step> expected = {
-        {"Opening connection", 0},    {"Identifying instrument", 0}, {"Identifying instrument", 5},
-        {"Configuring scan", 5},      {"Configuring scan", 20},      {"Acquiring samples", 20},
-        {"Acquiring samples", 30},    {"Acquiring samples", 40},     {"Acquiring samples", 50},
-        {"Acquiring samples", 60},    {"Acquiring samples", 71},     {"Acquiring samples", 81},
-        {"Acquiring samples", 91},    {"Acquiring samples", 95},     {"Acquisition complete", 95},
-        {"Acquisition complete", 99}, {"Writing CSV", 99},           {saved, 100},
+        {"Identifying instrument", 0}, {"Identifying instrument", 5}, {"Configuring scan", 5},
+        {"Configuring scan", 20},      {"Acquiring samples", 20},     {"Acquiring samples", 30},
+        {"Acquiring samples", 40},     {"Acquiring samples", 50},     {"Acquiring samples", 60},
+        {"Acquiring samples", 71},     {"Acquiring samples", 81},     {"Acquiring samples", 91},
+        {"Acquiring samples", 95},     {"Acquisition complete", 95},  {"Acquisition complete", 99},
+        {"Writing CSV", 99},
     };
     // The observer ran under the record's lock on the worker's thread.
     const auto seen = [&] {

@@ -49,6 +49,37 @@ TEST(Utf8Lossy, ReplacesEachInvalidSequence) {
     EXPECT_TRUE(is_valid_utf8("\xe2\x80\xa6"));
 }
 
+// Invalid bytes are told apart from a U+FFFD in the text, and a sequence the text merely cuts
+// short from one that no further byte could mend.
+TEST(DecodeUtf8, SaysWhatKindOfSequenceItFound) {
+    struct Case {
+        const char* name;
+        std::string_view text;
+        DecodedChar expected;
+    };
+    const Case cases[] = {
+        {"ASCII", "q", {U'q', 1}},
+        {"four bytes", "\xf0\x9f\x98\x80!", {U'\U0001F600', 4}},
+        {"U+FFFD itself", "\xef\xbf\xbd", {0xFFFD, 3}},
+        {"lead byte alone", "\xe2", {0xFFFD, 1, false, true}},
+        {"two of three bytes", "\xe2\x86", {0xFFFD, 2, false, true}},
+        {"broken by an ASCII byte", "\xe2q", {0xFFFD, 1, false, false}},
+        {"overlong", "\xe0\x80\x80", {0xFFFD, 1, false, false}},
+        {"surrogate", "\xed\xa0\x80", {0xFFFD, 1, false, false}},
+        {"beyond U+10FFFF", "\xf4\x90", {0xFFFD, 1, false, false}},
+        {"not a lead byte", "\xff", {0xFFFD, 1, false, false}},
+        {"stray continuation byte", "\x80", {0xFFFD, 1, false, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedChar decoded = decode_utf8(c.text);
+        EXPECT_EQ(decoded.code_point, c.expected.code_point);
+        EXPECT_EQ(decoded.length, c.expected.length);
+        EXPECT_EQ(decoded.valid, c.expected.valid);
+        EXPECT_EQ(decoded.cut_short, c.expected.cut_short);
+    }
+}
+
 TEST(UnicodeWhitespace, TrimAndSplitUseTheWholeClass) {
     // U+3000 ideographic space, U+00A0 no-break space, U+2028 line separator.
     const std::string text =

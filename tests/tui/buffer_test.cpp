@@ -239,15 +239,5 @@ TEST(Diff, EverythingSendsEveryCellNotCoveredByAWideOne) {
     EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}}));
 }
 
-TEST(Style, PatchLetsSetValuesWinAndAddsModifiers) {
-    const Style base = Style::foreground(Color::White).with_modifier(Modifier::Bold);
-    const Style over = Style{}.with_bg(Color::Blue).with_modifier(Modifier::Italic);
-    const Style patched = base.patch(over);
-    EXPECT_EQ(patched.fg, Color::White);
-    EXPECT_EQ(patched.bg, Color::Blue);
-    EXPECT_EQ(patched.add_modifier, Modifier::Bold | Modifier::Italic);
-    EXPECT_EQ(base.patch(Style::foreground(Color::Red)).fg, Color::Red);
-}
-
 }  // namespace
 }  // namespace vireo::tui

@@ -75,6 +75,9 @@ TEST(DecodeKey, DecodesTheFirstKeyOfCompleteInput) {
         {"character broken by an ASCII byte", "\xe2q", code(KeyCode::Other), 1},
         {"stray continuation byte", "\x80q", code(KeyCode::Other), 1},
         {"invalid lead byte", "\xffq", code(KeyCode::Other), 1},
+        {"overlong encoding is no character", "\xe0\x80\x80", code(KeyCode::Other), 1},
+        {"surrogate is no character", "\xed\xa0\x80", code(KeyCode::Other), 1},
+        {"the character U+FFFD", "\xef\xbf\xbd", chr(U'\uFFFD'), 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,7 +100,12 @@ TEST(DecodeKey, WaitsForTheRestOfAKeyThatMayStillArrive) {
     }
     EXPECT_FALSE(decode_key({}, false).has_value());
 
-    // Complete keys decode at once even if more may follow.
+    // Complete keys, and bytes no further byte could make a character, decode at once even if
+    // more may follow.
+    const auto overlong = decode_key(bytes_of("\xe0\x80"), true);
+    ASSERT_TRUE(overlong.has_value());
+    EXPECT_EQ(overlong->key, code(KeyCode::Other));
+    EXPECT_EQ(overlong->length, 1u);
     const auto up = decode_key(bytes_of("\x1b[A"), true);
     ASSERT_TRUE(up.has_value());
     EXPECT_EQ(up->key, code(KeyCode::Up));

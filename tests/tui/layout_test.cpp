@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace vireo::tui {
@@ -29,7 +30,12 @@ TEST(Layout, AllocatesByConstraint) {
                                        C::Length(1)};
     const Case cases[] = {
         {"leftover shared by the Min parts", 200, columns, {10, 180, 10}},
-        {"odd leftover goes to the last Min first", 201, columns, {10, 180, 11}},
+        {"the Percentage edge rounds, then the Min parts share the rest",
+         201,
+         columns,
+         {10, 181, 10}},
+        {"odd leftover goes to the last Min first", 210, columns, {10, 189, 11}},
+        {"a half cell rounds up, leaving nothing for the Min parts", 145, columns, {7, 131, 7}},
         {"Percentage gives way to Min", 80, columns, {7, 66, 7}},
         {"Percentage 100 gives way entirely",
          14,
@@ -40,14 +46,30 @@ TEST(Layout, AllocatesByConstraint) {
         {"rows: the Min row grows", 24, rows, {1, 3, 1, 18, 1}},
         {"rows: Lengths shrink before the Min row, from the last", 14, rows, {1, 3, 0, 10, 0}},
         {"rows: a tiny area", 3, rows, {0, 0, 0, 3, 0}},
-        {"halves of an odd width: the last takes the rest",
+        {"halves of an odd width: the middle edge rounds up",
          81,
          {C::Percentage(50), C::Percentage(50)},
-         {40, 41}},
-        {"quarters",
+         {41, 40}},
+        {"quarters of 66: the spare cells alternate",
+         66,
+         {C::Percentage(25), C::Percentage(25), C::Percentage(25), C::Percentage(25)},
+         {17, 16, 17, 16}},
+        {"quarters of 10",
          10,
          {C::Percentage(25), C::Percentage(25), C::Percentage(25), C::Percentage(25)},
-         {2, 2, 2, 4}},
+         {3, 2, 3, 2}},
+        {"Percentages short of the whole: the last takes the rest",
+         15,
+         {C::Percentage(30), C::Percentage(30)},
+         {5, 10}},
+        {"a Percentage after a Length rounds from its exact edge",
+         9,
+         {C::Length(3), C::Percentage(50), C::Length(1)},
+         {3, 5, 1}},
+        {"Percentages beyond the whole are rounded down",
+         10,
+         {C::Percentage(55), C::Percentage(55)},
+         {5, 5}},
         {"Min(0) takes the leftover", 12, {C::Length(3), C::Min(0), C::Length(1)}, {3, 8, 1}},
         {"Percentage above 100 counts as 100", 10, {C::Percentage(250)}, {10}},
         {"Lengths alone: the last takes the rest", 10, {C::Length(2), C::Length(3)}, {2, 8}},
@@ -79,6 +101,27 @@ TEST(Layout, PartsTileTheAreaInOrderWithoutGapsOrOverlap) {
             x += part.width;
         }
         EXPECT_EQ(x, area.right());
+    }
+}
+
+// Percentages that make up the whole are never more than a fraction of a cell off their exact
+// share, whatever the total: no part collects the cells the others' fractions leave over.
+TEST(Layout, PercentagesOfTheWholeStayWithinACellOfTheirShare) {
+    const std::vector<std::vector<Constraint>> splits{
+        {C::Percentage(25), C::Percentage(25), C::Percentage(25), C::Percentage(25)},
+        {C::Percentage(50), C::Percentage(50)},
+        {C::Percentage(33), C::Percentage(33), C::Percentage(34)},
+        {C::Percentage(10), C::Percentage(20), C::Percentage(30), C::Percentage(40)},
+    };
+    for (const auto& constraints : splits) {
+        for (std::uint16_t total = 0; total <= 300; ++total) {
+            SCOPED_TRACE(testing::Message() << constraints.size() << " parts of " << total);
+            const auto parts = split(Rect{0, 0, total, 1}, Direction::Horizontal, constraints);
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                const long exact = long{total} * constraints[i].value;  // in hundredths
+                ASSERT_LT(std::abs(long{parts[i].width} * 100 - exact), 100) << "part " << i;
+            }
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "tui/terminal.hpp"
 #include "ui/mod.hpp"
 #include "ui/state.hpp"
+#include "ui/view.hpp"
 #include "widget_checks.hpp"
 
 namespace vireo {
@@ -143,7 +145,7 @@ class InterfaceLoop : public ::testing::Test {
         return build_ui_state(std::move(config), config_path_, std::move(ports));
     }
 
-    std::expected<void, ErrorReport> run(UiState& state, ScriptedInput& input) {
+    std::expected<void, ErrorReport> run(UiState& state, tui::InputSource& input) {
         return run_ui(state,
                       std::make_unique<tui::Terminal>(std::make_unique<SharedBackend>(backend_)),
                       input);
@@ -160,8 +162,11 @@ TEST_F(InterfaceLoop, EnterRunsASweepToTheChartAfterSavingTheConfiguration) {
     UiState state = state_for(config_for(address));
 
     bool saved_before_scanning = false;
+    // The next baud rate after the configured 115200.
     ScriptedInput input(
         state, {
+                   {UiMode::SelectConnection, chr(U'l')},
+                   {UiMode::SelectConnection, chr(U'j')},
                    {UiMode::SelectConnection, ENTER},
                    {UiMode::EditSweep, ENTER},
                    {UiMode::Scanning, chr(U'x'),
@@ -181,6 +186,7 @@ TEST_F(InterfaceLoop, EnterRunsASweepToTheChartAfterSavingTheConfiguration) {
     const auto saved = load_config(config_path_);
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->port, "tcp://" + address);
+    EXPECT_EQ(saved->baudrate, 230400u);
     EXPECT_EQ(saved->points, 101u);
 
     std::size_t csv_files = 0;
@@ -280,17 +286,52 @@ TEST_F(InterfaceLoop, EnterWithoutAPortShowsTheFailureAndSavesNothing) {
     EXPECT_FALSE(std::filesystem::exists(config_path_));
 }
 
-// A terminal that fails ends the loop with a report made in the loop's own file, and the cursor
-// is not left hidden.
+// Input that fails as soon as the loop waits for it, after running `check`.
+class FailingInput final : public tui::InputSource {
+  public:
+    explicit FailingInput(std::function<void()> check) : check_(std::move(check)) {}
+    std::expected<bool, IoError> poll(std::chrono::milliseconds) override {
+        check_();
+        return std::unexpected(IoError::from_kind(IoErrorKind::Interrupted));
+    }
+    std::expected<std::optional<tui::KeyEvent>, IoError> read() override {
+        ADD_FAILURE() << "read after a failed wait";
+        return std::nullopt;
+    }
+
+  private:
+    std::function<void()> check_;
+};
+
+// A terminal that fails for good ends the loop with a report made in the loop's own file; the
+// cursor the first frame hid cannot be shown either, and the loop says so on standard error.
 TEST_F(InterfaceLoop, ATerminalFailureEndsTheLoopWithAReport) {
     UiState state = state_for(config_for("127.0.0.1:9"));
     ScriptedInput input(
         state, {{UiMode::SelectConnection, chr(U'j'),
                  [&] { backend_->set_failure(IoError::from_kind(IoErrorKind::BrokenPipe)); }}});
+    ::testing::internal::CaptureStderr();
     const auto result = run(state, input);
+    const std::string err = ::testing::internal::GetCapturedStderr();
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(display(result.error()), "broken pipe");
     EXPECT_STREQ(result.error().location().file_name(), "src/ui/mod.cpp");
+    EXPECT_TRUE(backend_->cursor_hidden());
+    EXPECT_EQ(err, "Failed to show the cursor: broken pipe\n");
+}
+
+// A failure that leaves the screen working still gives the cursor back, without a word.
+TEST_F(InterfaceLoop, AReportLeavesTheCursorShownWhenTheScreenStillWorks) {
+    UiState state = state_for(config_for("127.0.0.1:9"));
+    FailingInput input([&] { EXPECT_TRUE(backend_->cursor_hidden()); });
+    ::testing::internal::CaptureStderr();
+    const auto result = run(state, input);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(display(result.error()), "operation interrupted");
+    EXPECT_STREQ(result.error().location().file_name(), "src/ui/mod.cpp");
+    EXPECT_FALSE(backend_->cursor_hidden());
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(InterfaceLoop, LeavingShowsTheCursorAgain) {
@@ -299,6 +340,178 @@ TEST_F(InterfaceLoop, LeavingShowsTheCursorAgain) {
                                  [&] { EXPECT_TRUE(backend_->cursor_hidden()); }}});
     ASSERT_TRUE(run(state, input).has_value());
     EXPECT_FALSE(backend_->cursor_hidden());
+}
+
+// A run that completes without samples is a failure of its own, shown on the failure screen.
+TEST_F(InterfaceLoop, ACompletedRunWithoutSamplesShowsTheFailure) {
+    UiState state = state_for(config_for("127.0.0.1:9"));
+    state.ui_mode = UiMode::Scanning;
+    state.progress_gauge = tui::LineGauge{"Progress:", 0.0, {}, {}, {}};
+    start_run(state.scan_state);
+    lock_state(state.scan_state)->phase = ScanPhase::Complete;
+
+    std::string screen;
+    ScriptedInput input(state, {{UiMode::ShowFailure, chr(U'q'),
+                                 [&] { screen = screen_text(backend_->buffer()); }}});
+    const auto result = run(state, input);
+
+    ASSERT_TRUE(result.has_value()) << debug(result.error());
+    EXPECT_EQ(phase(state.scan_state), ScanPhase::Failed);
+    EXPECT_EQ(error_text(state.scan_state), "the completed scan has no available samples");
+    EXPECT_NE(screen.find("│the completed scan has no available samples"), std::string::npos)
+        << screen;
+    EXPECT_NE(screen.find("│Last status: Failed"), std::string::npos) << screen;
+    EXPECT_TRUE(state.samples.empty());
+}
+
+// Each turn while scanning looks at the run; other screens leave it alone.
+TEST(PollScan, MovesOnByThePhaseOfTheRun) {
+    enum class Run { Running, Failed, CompleteWithSamples, CompleteWithout };
+    struct Case {
+        const char* name;
+        UiMode mode;
+        Run run;
+        UiMode expected_mode;
+        std::optional<std::string> error;
+        std::size_t samples;  // taken into the interface
+    };
+    const Case cases[] = {
+        {"still running", UiMode::Scanning, Run::Running, UiMode::Scanning, std::nullopt, 0},
+        {"failed", UiMode::Scanning, Run::Failed, UiMode::ShowFailure,
+         "selected menu item is unavailable", 0},
+        {"complete", UiMode::Scanning, Run::CompleteWithSamples, UiMode::ShowResult, std::nullopt,
+         2},
+        {"complete without samples", UiMode::Scanning, Run::CompleteWithout, UiMode::ShowFailure,
+         "the completed scan has no available samples", 0},
+        {"not scanning", UiMode::EditSweep, Run::CompleteWithout, UiMode::EditSweep, std::nullopt,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UiState state = build_ui_state(test::default_config(), "vireo.toml", {});
+        state.ui_mode = c.mode;
+        start_run(state.scan_state);
+        switch (c.run) {
+            case Run::Running:
+                break;
+            case Run::Failed:
+                // Any recorded failure stands for the worker's.
+                record_failure(state.scan_state, UiError(UiError::MenuSelection{}));
+                break;
+            case Run::CompleteWithSamples:
+                complete_run(state.scan_state, "scan.csv", {{240, -80}, {800, -70}});
+                break;
+            case Run::CompleteWithout:
+                lock_state(state.scan_state)->phase = ScanPhase::Complete;
+                break;
+        }
+        poll_scan(state);
+        EXPECT_EQ(state.ui_mode, c.expected_mode);
+        EXPECT_EQ(error_text(state.scan_state), c.error);
+        EXPECT_EQ(state.samples.size(), c.samples);
+        if (c.samples > 0) {
+            EXPECT_EQ(take_samples(state.scan_state), std::nullopt);
+        }
+    }
+}
+
+// h, j, k and l act as Left, Down, Up and Right on both editing screens; their upper-case forms
+// do nothing.
+TEST(HandleKey, LettersMoveLikeTheArrows) {
+    UiState state = build_ui_state(test::default_config(), "vireo.toml",
+                                   {{"A", UnknownPort{}}, {"B", UnknownPort{}}});
+    state.port_list = make_list(state.port_names);
+    state.baud_list = make_list({"19200", "38400", "57600", "115200", "230400"});
+    ASSERT_TRUE(rebuild_lists(state).has_value());
+    ASSERT_EQ(state.baud_state.selected, 3u);
+
+    struct Step {
+        tui::KeyEvent key;
+        std::uint8_t focus;
+        std::size_t port, baud;
+        std::uint64_t start, stop;
+    };
+    const auto arrow = [](tui::KeyCode code) { return tui::KeyEvent{.code = code}; };
+    const Step connection[] = {
+        {chr(U'j'), 0, 1, 3, 240, 800},
+        {chr(U'k'), 0, 0, 3, 240, 800},
+        {chr(U'l'), 1, 0, 3, 240, 800},
+        {chr(U'k'), 1, 0, 2, 240, 800},
+        {arrow(tui::KeyCode::Down), 1, 0, 3, 240, 800},
+        {chr(U'h'), 0, 0, 3, 240, 800},
+        {chr(U'J'), 0, 0, 3, 240, 800},
+        {chr(U'L'), 0, 0, 3, 240, 800},
+    };
+    for (const Step& step : connection) {
+        SCOPED_TRACE(testing::Message() << "connection screen, key " << uint32_t(step.key.ch));
+        handle_key(state, step.key);
+        EXPECT_EQ(state.ui_mode, UiMode::SelectConnection);
+        EXPECT_EQ(state.focus, step.focus);
+        EXPECT_EQ(state.port_state.selected, step.port);
+        EXPECT_EQ(state.baud_state.selected, step.baud);
+        // The lists were decorated again for the focus.
+        EXPECT_EQ(state.port_list->style.fg,
+                  step.focus == 0 ? tui::Color::White : tui::Color::DarkGray);
+    }
+
+    state.ui_mode = UiMode::EditSweep;
+    state.focus = 0;
+    const Step sweep[] = {
+        {chr(U'k'), 0, 0, 3, 250, 800}, {chr(U'j'), 0, 0, 3, 240, 800},
+        {chr(U'l'), 1, 0, 3, 240, 800}, {chr(U'k'), 1, 0, 3, 240, 810},
+        {chr(U'h'), 0, 0, 3, 240, 810}, {chr(U'K'), 0, 0, 3, 240, 810},
+        {chr(U'H'), 0, 0, 3, 240, 810},
+    };
+    for (const Step& step : sweep) {
+        SCOPED_TRACE(testing::Message() << "sweep screen, key " << uint32_t(step.key.ch));
+        handle_key(state, step.key);
+        EXPECT_EQ(state.ui_mode, UiMode::EditSweep);
+        EXPECT_EQ(state.focus, step.focus);
+        EXPECT_EQ(state.start_field.value, step.start);
+        EXPECT_EQ(state.stop_field.value, step.stop);
+        EXPECT_EQ(state.port_state.selected, step.port);
+        EXPECT_EQ(state.baud_state.selected, step.baud);
+    }
+}
+
+// The run's configuration is the loaded one with the user's six choices; every other key keeps
+// its loaded value.
+TEST(ConfigFromUi, TakesTheSixChoicesAndKeepsEveryOtherKey) {
+    // Every section away from the defaults, so a key taken from anywhere else would show.
+    Config loaded = test::default_config();
+    loaded.port = "/dev/ttyACM9";
+    loaded.baudrate = 19200;
+    loaded.connection.backend = ConnectionBackend::Tcp;
+    loaded.connection.tcp_address = "10.0.0.2:5000";
+    loaded.connection.tcp_timeout_ms = 1234;
+    loaded.serial.timeout_ms = 4321;
+    loaded.serial.baudrates = {19200, 57600};
+    loaded.serial.preferred_ports = {"/dev/ttyUSB3"};
+    loaded.scan.zero_offset = 100;
+    loaded.scan.max_points = 20001;
+    loaded.scan.frequency_axis = FrequencyAxis::Inclusive;
+    loaded.ui.poll_interval_ms = 40;
+    loaded.ui.chart_min_dbm = -90.5;
+    loaded.output.filename_prefix = "run";
+    loaded.output.include_header = true;
+    loaded.logging.filter = "debug";
+    UiState state = build_ui_state(loaded, "vireo.toml", {{"/dev/ttyACM0", UnknownPort{}}});
+    state.start_field.value = 100;
+    state.stop_field.value = 200;
+    state.points_field.value = 501;
+    state.repeat_field.value = 3;
+
+    const Config candidate = config_from_ui(state, "/dev/ttyACM0", 57600);
+
+    Config expected = loaded;
+    expected.port = "/dev/ttyACM0";
+    expected.baudrate = 57600;
+    expected.start_frequency = 100;
+    expected.stop_frequency = 200;
+    expected.points = 501;
+    expected.repeat = 3;
+    EXPECT_TRUE(candidate == expected);
+    EXPECT_TRUE(state.config == loaded);
 }
 
 }  // namespace

@@ -54,36 +54,50 @@ TEST(ListPorts, TcpBackEndListsTheConfiguredAddressWithoutEnumerating) {
     EXPECT_EQ(*real, *ports);
 }
 
-TEST(ListPorts, SerialBackEndKeepsTheLibrarysOrderNamesAndKinds) {
+// The serial back end lists what the enumeration reports, in its order and with its names
+// unchanged; only readable USB identifiers make a port USB.
+TEST(ListPorts, SerialBackEndListsWhatTheEnumerationReports) {
     Config config = test::default_config();
     config.connection.backend = ConnectionBackend::Serial;
-    std::vector<LibraryPort> reported;
-    reported.push_back(usb("/dev/ttyACM1", std::pair{0x0483, 0x5740}));
-    reported.push_back(native("/dev/ttyS0"));
-    // Identical names are both kept; the kind needs readable identifiers.
-    reported.push_back(usb("/dev/ttyACM1", std::nullopt));
     LibraryPort bare = usb("/dev/ttyUSB0", std::pair{0xffff, 0x0001});
     bare.serial_number.reset();
     bare.manufacturer.reset();
     bare.product.reset();
-    reported.push_back(bare);
-    reported.push_back(native(""));
-
-    const auto ports = list_ports_with(config, [&] { return Enumerated(reported); });
-    ASSERT_TRUE(ports.has_value());
-    const std::vector<PortRecord> expected{
-        {"/dev/ttyACM1", UsbPort{0x0483, 0x5740, "400", "tinysa.org", "tinySA4"}},
-        {"/dev/ttyS0", UnknownPort{}},
-        {"/dev/ttyACM1", UnknownPort{}},
-        {"/dev/ttyUSB0", UsbPort{0xffff, 0x0001, std::nullopt, std::nullopt, std::nullopt}},
-        {"", UnknownPort{}},
+    struct Case {
+        const char* name;
+        std::vector<LibraryPort> reported;
+        std::vector<PortRecord> expected;
     };
-    EXPECT_EQ(*ports, expected);
-
-    const auto none =
-        list_ports_with(config, [] { return Enumerated(std::vector<LibraryPort>{}); });
-    ASSERT_TRUE(none.has_value());
-    EXPECT_TRUE(none->empty());
+    const Case cases[] = {
+        {"no port present", {}, {}},
+        {"the enumeration's order, not sorted",
+         {native("/dev/ttyS1"), native("/dev/ttyACM0"), native("/dev/ttyS0")},
+         {{"/dev/ttyS1", UnknownPort{}},
+          {"/dev/ttyACM0", UnknownPort{}},
+          {"/dev/ttyS0", UnknownPort{}}}},
+        {"the same name twice is listed twice",
+         {native("/dev/ttyACM1"), native("/dev/ttyACM1")},
+         {{"/dev/ttyACM1", UnknownPort{}}, {"/dev/ttyACM1", UnknownPort{}}}},
+        {"names differing in case are different ports",
+         {native("COM3"), native("com3")},
+         {{"COM3", UnknownPort{}}, {"com3", UnknownPort{}}}},
+        {"an empty name is listed", {native("")}, {{"", UnknownPort{}}}},
+        {"USB with its identifiers and texts",
+         {usb("/dev/ttyACM1", std::pair{0x0483, 0x5740})},
+         {{"/dev/ttyACM1", UsbPort{0x0483, 0x5740, "400", "tinysa.org", "tinySA4"}}}},
+        {"USB without readable identifiers is unknown",
+         {usb("/dev/ttyACM1", std::nullopt)},
+         {{"/dev/ttyACM1", UnknownPort{}}}},
+        {"USB texts the device left out stay out",
+         {bare},
+         {{"/dev/ttyUSB0", UsbPort{0xffff, 0x0001, std::nullopt, std::nullopt, std::nullopt}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto ports = list_ports_with(config, [&] { return Enumerated(c.reported); });
+        ASSERT_TRUE(ports.has_value());
+        EXPECT_EQ(*ports, c.expected);
+    }
 }
 
 TEST(ListPorts, LibraryFailuresBecomeSerialErrors) {
@@ -115,16 +129,6 @@ TEST(ListPorts, LibraryFailuresBecomeSerialErrors) {
             list_ports_with(config, [&] { return Enumerated(std::unexpected(c.failure)); });
         ASSERT_FALSE(ports.has_value());
         EXPECT_EQ(ports.error(), c.expected);
-    }
-}
-
-TEST(ListPorts, ListsThisMachinesSerialPorts) {
-    Config config = test::default_config();
-    config.connection.backend = ConnectionBackend::Serial;
-    const auto ports = list_ports(config);
-    ASSERT_TRUE(ports.has_value()) << display(ports.error());
-    for (const PortRecord& port : *ports) {
-        EXPECT_FALSE(port.port_name.empty());
     }
 }
 

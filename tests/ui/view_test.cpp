@@ -1,5 +1,6 @@
 #include "ui/view.hpp"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -197,9 +198,9 @@ TEST_F(Screens, SweepScreen) {
             "       │Vireo version 0.1.3-rc.2                                        │       ",
             "       └────────────────────────────────────────────────────────────────┘       ",
             "                                                                                ",
-            "       ┌Start Frequenc┐┌Stop Frequency┐┌Points────────┐┌Repeat──────────┐       ",
-            "       │240           ││800           ││10001         ││1               │       ",
-            "       └──────────────┘└──────────────┘└──────────────┘└────────────────┘       ",
+            "       ┌Start Frequency┐┌Stop Frequency┐┌Points─────────┐┌Repeat────────┐       ",
+            "       │240            ││800           ││10001          ││1             │       ",
+            "       └───────────────┘└──────────────┘└───────────────┘└──────────────┘       ",
             "                                                                                ",
             "                                                                                ",
             "                                                                                ",
@@ -223,7 +224,7 @@ TEST_F(Screens, SweepScreen) {
         Look look;
     };
     for (const Box& box :
-         {Box{7, 22, DARK}, Box{23, 38, DARK}, Box{39, 54, WHITE}, Box{55, 72, DARK}}) {
+         {Box{7, 23, DARK}, Box{24, 39, DARK}, Box{40, 56, WHITE}, Box{57, 72, DARK}}) {
         for (std::uint16_t y = 5; y < 8; ++y) {
             expect_look(frame, box.left, y, box.look);
             expect_look(frame, box.left + 1, y, box.look);
@@ -592,6 +593,46 @@ TEST_F(Screens, NarrowFailureScreenWrapsTheError) {
         "       Press ↲ or q to exit       ",
     });
     // clang-format on
+}
+
+// At the common 80x24 every box shows its whole title: the top border runs on after it.
+TEST_F(Screens, EveryTitleIsWholeAt80By24) {
+    state.progress_gauge = tui::LineGauge{"Progress:",
+                                          0.0,
+                                          {},
+                                          tui::Style::foreground(Color::Blue),
+                                          tui::Style::foreground(Color::Red)};
+    struct Case {
+        UiMode mode;
+        std::vector<std::string> titles;  // one per box
+    };
+    const Case cases[] = {
+        {UiMode::SelectConnection, {"COM Ports", "Baudrate"}},
+        {UiMode::EditSweep, {"Start Frequency", "Stop Frequency", "Points", "Repeat"}},
+        {UiMode::Scanning, {"Operation", "TinySA Info"}},
+        {UiMode::ShowResult, {"Status"}},
+        {UiMode::ShowFailure, {"Status", "Status"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "screen " << static_cast<int>(c.mode));
+        state.ui_mode = c.mode;
+        const std::vector<std::string> lines = tui::test::lines(draw(80, 24));
+        for (const std::string& title : c.titles) {
+            SCOPED_TRACE(title);
+            // A whole title is followed by the border line or, when it fills the box, its corner.
+            std::size_t whole = 0;
+            for (const std::string& line : lines) {
+                for (const char* after : {"─", "┐"}) {
+                    const std::string top = "┌" + title + after;
+                    for (auto at = line.find(top); at != std::string::npos;
+                         at = line.find(top, at + 1)) {
+                        ++whole;
+                    }
+                }
+            }
+            EXPECT_EQ(whole, std::ranges::count(c.titles, title));
+        }
+    }
 }
 
 TEST_F(Screens, MissingWidgetStopsTheFrameBeforeDrawing) {
