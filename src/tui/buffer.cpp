@@ -55,25 +55,7 @@ bool Symbol::push(char32_t code_point) {
     return true;
 }
 
-void Cell::set_style(const Style& style) {
-    if (style.fg) {
-        fg = *style.fg;
-    }
-    if (style.bg) {
-        bg = *style.bg;
-    }
-    modifier |= style.add_modifier;
-}
-
 Buffer::Buffer(Rect area) : area_(area), cells_(area.area()) {}
-
-const Cell& Buffer::cell(std::uint16_t x, std::uint16_t y) const {
-    return cells_[index_of(x, y)];
-}
-
-Cell& Buffer::cell(std::uint16_t x, std::uint16_t y) {
-    return cells_[index_of(x, y)];
-}
 
 std::uint16_t Buffer::set_stringn(std::uint16_t x, std::uint16_t y, std::string_view text,
                                   std::size_t max_width, const Style& style) {
@@ -124,8 +106,11 @@ void Buffer::set_symbol(std::uint16_t x, std::uint16_t y, const Symbol& symbol,
     if (!area_.contains(x, y)) {
         return;
     }
-    release_wide(x, y);
     Cell& target = cell(x, y);
+    // Only a write over half of a wide character has more to do.
+    if (target.symbol.empty() || (x + 1 < area_.right() && (&target)[1].symbol.empty())) {
+        release_wide(x, y);
+    }
     target.symbol = symbol;
     target.set_style(style);
 }
@@ -146,12 +131,6 @@ void Buffer::resize(Rect area) {
 
 void Buffer::reset() {
     std::fill(cells_.begin(), cells_.end(), BLANK_CELL);
-}
-
-std::size_t Buffer::index_of(std::uint16_t x, std::uint16_t y) const {
-    assert(area_.contains(x, y));
-    return std::size_t{static_cast<std::uint16_t>(y - area_.y)} * area_.width +
-           static_cast<std::uint16_t>(x - area_.x);
 }
 
 void Buffer::release_wide(std::uint16_t x, std::uint16_t y) {

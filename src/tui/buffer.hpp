@@ -1,6 +1,7 @@
 #pragma once
 // The grid of cells a frame is drawn into before it goes to the terminal.
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -100,7 +101,15 @@ struct Cell {
     Modifier modifier = Modifier::None;
 
     // Lays a partial style over the cell.
-    void set_style(const Style& style);
+    void set_style(const Style& style) {
+        if (style.fg) {
+            fg = *style.fg;
+        }
+        if (style.bg) {
+            bg = *style.bg;
+        }
+        modifier |= style.add_modifier;
+    }
     // Back to a blank in the default colours.
     void reset() { *this = Cell{}; }
 
@@ -114,8 +123,8 @@ class Buffer {
 
     Rect area() const { return area_; }
     // The cell at absolute coordinates inside the area.
-    const Cell& cell(std::uint16_t x, std::uint16_t y) const;
-    Cell& cell(std::uint16_t x, std::uint16_t y);
+    const Cell& cell(std::uint16_t x, std::uint16_t y) const { return cells_[index_of(x, y)]; }
+    Cell& cell(std::uint16_t x, std::uint16_t y) { return cells_[index_of(x, y)]; }
 
     // Writes text on row y from column x, at most `max_width` cells and never past the area's
     // right edge, with `style` laid over the written cells. Control characters show as U+FFFD
@@ -137,7 +146,11 @@ class Buffer {
     std::span<const Cell> cells() const { return cells_; }
 
   private:
-    std::size_t index_of(std::uint16_t x, std::uint16_t y) const;
+    std::size_t index_of(std::uint16_t x, std::uint16_t y) const {
+        assert(area_.contains(x, y));
+        return std::size_t{static_cast<std::uint16_t>(y - area_.y)} * area_.width +
+               static_cast<std::uint16_t>(x - area_.x);
+    }
     // Clears the other half of a wide character that a write at (x, y) breaks.
     void release_wide(std::uint16_t x, std::uint16_t y);
 
