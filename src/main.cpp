@@ -22,6 +22,9 @@ namespace vireo {
 namespace {
 
 std::expected<void, AppError> main(std::string_view argv0) {
+    // Standard error may be a pipe whose reader has gone: every writer handles the failed
+    // write, which the signal would otherwise turn into the end of the process.
+    platform::ignore_broken_pipe_signal();
     if (auto installed = install_error_reports(); !installed) {
         return std::unexpected(AppError(AppError::Terminal{std::move(installed.error())}));
     }

@@ -1,9 +1,9 @@
 // vireo-sim: the instrument double as a program, for trying Vireo without a tinySA.
 //
 //   vireo-sim [--model basic|ultra] [--listen ADDRESS] [--pty] [--point-delay-us N]
-//             [--byte-delay-us N] [--no-banner] [--no-echo] [--hide WORD]...
-//             [--fault KIND] [--fault-count N] [--fault-byte N] [--fault-command TEXT]
-//             [--fault-line TEXT]
+//             [--byte-delay-us N] [--reply-delay-us N] [--no-banner] [--no-echo]
+//             [--hide WORD]... [--fault KIND] [--fault-count N] [--fault-byte N]
+//             [--fault-command TEXT] [--fault-line TEXT]
 //
 // Serves until SIGINT or SIGTERM. Prints one line saying where it listens.
 
@@ -25,12 +25,13 @@ namespace {
 
 constexpr std::string_view USAGE =
     "usage: vireo-sim [--model basic|ultra] [--listen ADDRESS] [--pty]\n"
-    "                 [--point-delay-us N] [--byte-delay-us N] [--no-banner] [--no-echo]\n"
-    "                 [--hide WORD]... [--fault KIND] [--fault-count N] [--fault-byte N]\n"
-    "                 [--fault-command TEXT] [--fault-line TEXT]\n"
+    "                 [--point-delay-us N] [--byte-delay-us N] [--reply-delay-us N]\n"
+    "                 [--no-banner] [--no-echo] [--hide WORD]... [--fault KIND]\n"
+    "                 [--fault-count N] [--fault-byte N] [--fault-command TEXT]\n"
+    "                 [--fault-line TEXT]\n"
     "ADDRESS is a numeric a.b.c.d:port or [v6]:port (default 127.0.0.1:7355 without --pty).\n"
     "KIND: silent, close-after-bytes, long-echo, garbage, bad-alignment, no-closing-brace,\n"
-    "      no-prompt, oversized-reply, reject, trickle.\n";
+    "      no-prompt, oversized-reply, reject, trickle, late-reply.\n";
 
 std::optional<sim::FaultKind> parse_fault(std::string_view name) {
     using sim::FaultKind;
@@ -46,6 +47,7 @@ std::optional<sim::FaultKind> parse_fault(std::string_view name) {
         {"oversized-reply", FaultKind::OversizedReply},
         {"reject", FaultKind::Reject},
         {"trickle", FaultKind::Trickle},
+        {"late-reply", FaultKind::LateReply},
     };
     for (const auto& [text, kind] : names) {
         if (text == name) {
@@ -111,13 +113,15 @@ int main(int argc, char** argv) {
             listen = *address;
         } else if (arg == "--pty") {
             pty = true;
-        } else if (arg == "--point-delay-us" || arg == "--byte-delay-us") {
+        } else if (arg == "--point-delay-us" || arg == "--byte-delay-us" ||
+                   arg == "--reply-delay-us") {
             const auto us = number();
             if (!us) {
                 return usage_error(fmt::format("{} takes a number", arg));
             }
-            (arg == "--point-delay-us" ? options.point_delay : options.byte_delay) =
-                std::chrono::microseconds(*us);
+            (arg == "--point-delay-us"  ? options.point_delay
+             : arg == "--byte-delay-us" ? options.byte_delay
+                                        : options.reply_delay) = std::chrono::microseconds(*us);
         } else if (arg == "--no-banner") {
             options.banner = false;
         } else if (arg == "--no-echo") {

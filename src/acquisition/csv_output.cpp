@@ -115,57 +115,29 @@ std::expected<void, IoError> ensure_directory(const std::filesystem::path& direc
     return {};
 }
 
-}  // namespace
+using NameFor = std::function<std::filesystem::path(int)>;
 
-namespace csv_detail {
-
-std::string scan_timestamp(std::chrono::system_clock::time_point when) {
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
-    const auto micros = std::chrono::floor<std::chrono::microseconds>(when - seconds).count();
-    const std::tm local = fmt::localtime(std::chrono::system_clock::to_time_t(seconds));
-    return fmt::format("{:%Y%m%d %H_%M_%S}_{:06}", local, micros);
+// Gives the written unnamed file the first candidate name not taken.
+std::expected<std::filesystem::path, IoError> link_first_free(platform::File& file,
+                                                              const NameFor& name) {
+    for (int n = 0; n < MAX_ATTEMPTS; ++n) {
+        std::filesystem::path path = name(n);
+        auto linked = file.link_to(path);
+        if (linked) {
+            return path;
+        }
+        if (linked.error().kind() != IoErrorKind::AlreadyExists) {
+            return std::unexpected(linked.error());
+        }
+    }
+    return std::unexpected(unique_name_error());
 }
 
-std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConfig& output,
-                                                                std::span<const Sample> samples,
-                                                                const Clock& now) {
-    if (auto created = ensure_directory(output.directory); !created) {
-        return std::unexpected(created.error());
-    }
-    const std::string stamp = scan_timestamp(now());
-    const auto name = [&](int n) {
-        return output.directory / fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
-    };
-
-    // Written without a name and named only once complete and synced, so a run that ends
-    // half-way (a quit, a kill, a crash) leaves nothing that looks like a result.
-    auto unnamed = platform::File::create_unnamed(output.directory);
-    if (unnamed) {
-        if (auto written = write_rows(*unnamed, output.include_header, samples); !written) {
-            return std::unexpected(written.error());
-        }
-        for (int n = 0; n < MAX_ATTEMPTS; ++n) {
-            std::filesystem::path path = name(n);
-            auto linked = unnamed->link_to(path);
-            if (linked) {
-                (void)unnamed->close();
-                // The name is given after the data's sync, so it needs one of its own to
-                // survive a power loss; the file is complete either way, so a failure here
-                // is not the run's.
-                (void)platform::sync_directory(output.directory.empty() ? "." : output.directory);
-                return path;
-            }
-            if (linked.error().kind() != IoErrorKind::AlreadyExists) {
-                return std::unexpected(linked.error());
-            }
-        }
-        return std::unexpected(unique_name_error());
-    }
-    if (unnamed.error().kind() != IoErrorKind::Unsupported) {
-        return std::unexpected(unnamed.error());
-    }
-
-    // A file system without unnamed files: created under its name, deleted on failure.
+// Creates the file under the first candidate name not taken and writes it; deleted again when
+// the writing fails.
+std::expected<std::filesystem::path, IoError> write_named(const OutputConfig& output,
+                                                          std::span<const Sample> samples,
+                                                          const NameFor& name) {
     for (int n = 0; n < MAX_ATTEMPTS; ++n) {
         std::filesystem::path path = name(n);
         auto file = platform::File::create_new(path);
@@ -184,6 +156,58 @@ std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConf
         return path;
     }
     return std::unexpected(unique_name_error());
+}
+
+}  // namespace
+
+namespace csv_detail {
+
+std::string scan_timestamp(std::chrono::system_clock::time_point when) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
+    const auto micros = std::chrono::floor<std::chrono::microseconds>(when - seconds).count();
+    const std::tm local = fmt::localtime(std::chrono::system_clock::to_time_t(seconds));
+    return fmt::format("{:%Y%m%d %H_%M_%S}_{:06}", local, micros);
+}
+
+std::expected<std::filesystem::path, IoError> write_scan_csv_at(const OutputConfig& output,
+                                                                std::span<const Sample> samples,
+                                                                const Clock& now) {
+    if (auto created = ensure_directory(output.directory); !created) {
+        return std::unexpected(created.error());
+    }
+    const std::string stamp = scan_timestamp(now());
+    const NameFor name = [&](int n) {
+        return output.directory / fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
+    };
+
+    // Written without a name and named only once complete and synced, so a run that ends
+    // half-way (a quit, a kill, a crash) leaves nothing that looks like a result.
+    auto unnamed = platform::File::create_unnamed(output.directory);
+    if (unnamed) {
+        if (auto written = write_rows(*unnamed, output.include_header, samples); !written) {
+            return std::unexpected(written.error());
+        }
+        auto named = link_first_free(*unnamed, name);
+        if (named) {
+            (void)unnamed->close();
+            // The name is given after the data's sync, so it needs one of its own to survive a
+            // power loss; the file is complete either way, so a failure here is not the run's.
+            (void)platform::sync_directory(output.directory.empty() ? "." : output.directory);
+            return named;
+        }
+        if (named.error().kind() == IoErrorKind::AlreadyExists) {
+            return named;
+        }
+        // Naming it can be refused where creating a named file is not (no /proc, and no
+        // privilege for the other way): the samples are still here, so they go into a file
+        // created under its name. The unnamed one vanishes when closed.
+        (void)unnamed->close();
+    } else if (unnamed.error().kind() != IoErrorKind::Unsupported) {
+        return std::unexpected(unnamed.error());
+    }
+
+    // Where the file system has no unnamed files, or naming one was refused.
+    return write_named(output, samples, name);
 }
 
 }  // namespace csv_detail

@@ -34,6 +34,13 @@ struct Delays {
     milliseconds settle;
 };
 
+// The read time-out of the link's back end.
+milliseconds link_timeout(const Config& config) {
+    return milliseconds(config.connection.backend == ConnectionBackend::Tcp
+                            ? config.connection.tcp_timeout_ms
+                            : config.serial.timeout_ms);
+}
+
 // Steps 13 to 16 after a successful set-up: read the frame and decode it.
 std::expected<std::vector<Sample>, AcquisitionError> acquire_samples(DeviceLink& link,
                                                                      const Config& config,
@@ -45,10 +52,6 @@ std::expected<std::vector<Sample>, AcquisitionError> acquire_samples(DeviceLink&
         apply_update(state, SetProgress{frame_progress_percent(received, total)});
     });
     if (!frame) {
-        // The rest of a reply that broke off must not be read as the reply to "resume".
-        const bool tcp = config.connection.backend == ConnectionBackend::Tcp;
-        discard_pending(
-            link, milliseconds(tcp ? config.connection.tcp_timeout_ms : config.serial.timeout_ms));
         return std::unexpected(AcquisitionError::Transport{std::move(frame.error())});
     }
     auto samples = decode_raw_scan(*frame, request, zero_offset, config.scan.frequency_axis);
@@ -61,7 +64,13 @@ std::expected<std::vector<Sample>, AcquisitionError> acquire_samples(DeviceLink&
 // Sends "resume" after a sweep that got as far as "pause", whatever its outcome, and decides
 // what the run ends with.
 std::expected<std::vector<Sample>, AcquisitionError> resume_after_sweep(
-    DeviceLink& link, Delays delays, std::expected<std::vector<Sample>, AcquisitionError> sweep) {
+    DeviceLink& link, const Config& config, Delays delays,
+    std::expected<std::vector<Sample>, AcquisitionError> sweep) {
+    if (!sweep) {
+        // What a failed exchange left coming (the rest of a broken-off frame or reply, a reply
+        // that came after its time-out) must not be read as the reply to "resume".
+        discard_pending(link, link_timeout(config));
+    }
     auto resumed = send_command(link, "resume", delays.command, delays.settle);
     if (resumed) {
         return sweep;
@@ -115,7 +124,7 @@ std::expected<std::vector<Sample>, AcquisitionError> drive_instrument(
     // From "pause" on, every way out passes through "resume".
     auto sweep = setup ? acquire_samples(link, config, request, setup->zero_offset, state)
                        : std::unexpected(std::move(setup.error().error));
-    auto samples = resume_after_sweep(link, delays, std::move(sweep));
+    auto samples = resume_after_sweep(link, config, delays, std::move(sweep));
     if (samples) {
         apply_update(state, SetStatus{"Acquisition complete"});
         apply_update(state, SetProgress{100});

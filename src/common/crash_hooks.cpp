@@ -10,6 +10,9 @@ namespace vireo {
 namespace {
 
 constexpr int CRASH_STATUS = 7;
+// How long a crash waits for the drawing under way; a terminal that takes no output (a stalled
+// pane) must not keep the report back for ever.
+constexpr int MAX_DRAWING_WAIT_MS = 1000;
 
 struct Prelude {
     std::function<void()> run;
@@ -111,6 +114,37 @@ void wrap_crash_hook(std::function<void()> prelude) {
     auto* node = new Prelude{std::move(prelude), g_preludes.load()};
     while (!g_preludes.compare_exchange_weak(node->next, node)) {
     }
+}
+
+std::shared_ptr<TerminalOutputGate> TerminalOutputGate::install() {
+    std::shared_ptr<TerminalOutputGate> gate(new TerminalOutputGate());
+    wrap_crash_hook([gate] { gate->close_for_crash(); });
+    return gate;
+}
+
+// Both flags are sequentially consistent: either the crash sees the drawing under way and waits
+// for it, or the drawing sees the gate closed and never starts.
+void TerminalOutputGate::close_for_crash() noexcept {
+    closed_.store(true);
+    // A crash in the drawing itself has nothing to wait for.
+    if (std::this_thread::get_id() == drawer_) {
+        return;
+    }
+    for (int waited = 0; drawing_.load() && waited < MAX_DRAWING_WAIT_MS; ++waited) {
+        platform::sleep_a_millisecond();
+    }
+}
+
+TerminalOutputGate::Stretch::Stretch(TerminalOutputGate& gate) noexcept : gate_(gate) {
+    gate_.drawing_.store(true);
+    if (gate_.closed_.load()) {
+        gate_.drawing_.store(false);
+        platform::block_forever();
+    }
+}
+
+TerminalOutputGate::Stretch::~Stretch() {
+    gate_.drawing_.store(false);
 }
 
 }  // namespace vireo

@@ -22,6 +22,9 @@ void write_stderr(std::string_view text) noexcept;
 // Sleeps until the process ends; usable in a signal handler.
 [[noreturn]] void block_forever() noexcept;
 
+// Sleeps for about a millisecond; usable in a signal handler.
+void sleep_a_millisecond() noexcept;
+
 // Ends the process at once with the status; no exit handlers or destructors run.
 [[noreturn]] void exit_immediately(int status) noexcept;
 

@@ -54,6 +54,9 @@ struct FileFaultsForTesting {
     bool refuse_unnamed = false;
     // Every sync fails with this error number; 0 for none.
     int sync_error = 0;
+    // Every link_to fails with this error number, as where naming an unnamed file is refused;
+    // 0 for none.
+    int link_error = 0;
 };
 void set_file_faults_for_testing(FileFaultsForTesting faults);
 

@@ -9,6 +9,7 @@
 
 #include "acquisition/worker.hpp"
 #include "app/app_error.hpp"
+#include "common/crash_hooks.hpp"
 #include "config/save.hpp"
 #include "config/validate.hpp"
 #include "platform/signal_stack.hpp"
@@ -266,16 +267,22 @@ std::expected<void, ErrorReport> run_ui(UiState& state, std::unique_ptr<tui::Ter
         return std::unexpected(ErrorReport(std::move(rebuilt.error())));
     }
 
+    // A crash on the worker gives the terminal back; no frame may land on it after that.
+    const auto output_gate = TerminalOutputGate::install();
     const std::chrono::milliseconds poll_interval(state.config.ui.poll_interval_ms);
     while (!state.should_quit) {
         poll_scan(state);
 
         std::optional<UiError> screen_error;
-        auto drawn = terminal->draw([&](tui::Buffer& frame) {
-            if (auto screen = draw_view(frame, state); !screen) {
-                screen_error = std::move(screen.error());
-            }
-        });
+        std::expected<void, IoError> drawn;
+        {
+            const TerminalOutputGate::Stretch stretch(*output_gate);
+            drawn = terminal->draw([&](tui::Buffer& frame) {
+                if (auto screen = draw_view(frame, state); !screen) {
+                    screen_error = std::move(screen.error());
+                }
+            });
+        }
         if (!drawn) {
             return std::unexpected(ErrorReport(std::move(drawn.error())));
         }

@@ -175,6 +175,27 @@ TEST_P(CsvOutputTest, TheFileHasTheModeOfANewFile) {
     }
 }
 
+// Where naming the unnamed file is refused (no /proc, no privilege for the other way), the
+// samples go into a file created under its name: the same candidates, taken ones skipped.
+TEST_P(CsvOutputTest, ANameRefusedToTheUnnamedFileIsCreatedUnderItInstead) {
+    if (!unnamed()) {
+        GTEST_SKIP() << "only an unnamed file is named afterwards";
+    }
+    write_file(dir_ / name(0), "earlier run\n");
+    const Sample samples[] = {{1, 2}, {3, 4}};
+    for (const int error : {ENOENT, EPERM}) {
+        SCOPED_TRACE(error);
+        platform::set_file_faults_for_testing({.link_error = error});
+        const auto path = write_fixed(samples, true);
+        ASSERT_TRUE(path) << display(path.error());
+        EXPECT_EQ(*path, dir_ / name(1));
+        EXPECT_EQ(read_file(*path), "frequency_MHz,level_dBm\n1,2\n3,4\n");
+        EXPECT_EQ(read_file(dir_ / name(0)), "earlier run\n");
+        EXPECT_EQ(files_in(dir_).size(), 2u);
+        fs::remove(*path);
+    }
+}
+
 // Root ignores permissions, so writes are made to fail by a file-size limit in a child.
 TEST_P(CsvOutputTest, AWriteFailurePartWayLeavesNoFile) {
     const std::vector<Sample> samples(10'000, Sample{433.92, -96.75});

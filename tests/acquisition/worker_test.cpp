@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "config/default_config.hpp"
@@ -503,28 +504,66 @@ TEST_F(WorkerTest, AFailedFrameAndAFailedResumeAreReportedTogether) {
     EXPECT_TRUE(csv_files().empty());
 }
 
-// A frame without its closing brace leaves the rest of the reply and its prompt on the link.
-// Read as the reply to "resume", they would hide that the instrument refused to resume.
-TEST_F(WorkerTest, WhatABrokenFrameLeftIsNotTakenForTheResumeReply) {
-    for (const bool serial : {false, true}) {
-        SCOPED_TRACE(serial ? "serial" : "TCP");
-        sim::InstrumentDouble instrument(
-            sim::Options{.model = sim::Model::Ultra,
-                         .fault = sim::FaultKind::NoClosingBrace,
-                         .reply_overrides = {{"resume", "error: not paused\r\n"}}});
-        Config config = config_for(serial ? "127.0.0.1:7355" : instrument.listen_tcp());
-        if (serial) {
-            config.connection.backend = ConnectionBackend::Serial;
-            config.port = instrument.open_pty();
+// An exchange after "pause" that fails part-way leaves the rest of its reply and its prompt
+// coming. Read as the reply to "resume", they would hide that the instrument refused to resume.
+TEST_F(WorkerTest, WhatAFailedExchangeLeftIsNotTakenForTheResumeReply) {
+    using namespace std::chrono_literals;
+    // The link's read time-out. The late reply comes 50 ms after it, halfway into the quiet
+    // time after which the discard gives up: too late for its command, in time for the discard.
+    constexpr std::uint64_t TIMEOUT_MS = 300;
+    const std::string refused =
+        "; additionally, resume failed: device rejected \"resume\":  resume\r\nerror: not "
+        "paused\r\n";
+    struct Case {
+        const char* name;
+        sim::Options options;
+        std::string status;
+        std::uint64_t progress;
+        std::string sweep_error;
+    };
+    const Case cases[] = {
+        {"frame without its closing brace",
+         {.model = sim::Model::Ultra, .fault = sim::FaultKind::NoClosingBrace},
+         "Acquiring samples",
+         95,
+         "raw scan is missing its closing brace"},
+        {"set-up command answered after its time-out",
+         {.model = sim::Model::Ultra,
+          .reply_delay = std::chrono::milliseconds(TIMEOUT_MS) + 50ms,
+          .fault = sim::FaultKind::LateReply,
+          .fault_command = "sweep start 240000000"},
+         "Configuring scan",
+         20,
+         "serial transport: Operation timed out"},
+        {"set-up reply longer than the limit",
+         {.model = sim::Model::Ultra,
+          .fault = sim::FaultKind::OversizedReply,
+          .fault_count = 70000,
+          .fault_command = "sweep stop 800000000"},
+         "Configuring scan",
+         20,
+         "serial response exceeds 65536 bytes"},
+    };
+    for (const auto& c : cases) {
+        for (const bool serial : {false, true}) {
+            SCOPED_TRACE(fmt::format("{} over {}", c.name, serial ? "serial" : "TCP"));
+            sim::Options options = c.options;
+            options.reply_overrides = {{"resume", "error: not paused\r\n"}};
+            sim::InstrumentDouble instrument(options);
+            Config config = config_for(serial ? "127.0.0.1:7355" : instrument.listen_tcp());
+            if (serial) {
+                config.connection.backend = ConnectionBackend::Serial;
+                config.port = instrument.open_pty();
+            }
+            config.connection.tcp_timeout_ms = TIMEOUT_MS;
+            config.serial.timeout_ms = TIMEOUT_MS;
+            const Outcome failed = outcome_of(run(config, SWEEP));
+            EXPECT_EQ(failed.status, c.status);
+            EXPECT_EQ(failed.progress, c.progress);
+            EXPECT_EQ(failed.error, c.sweep_error + refused);
+            EXPECT_EQ(instrument.received_commands().back(), "resume");
+            EXPECT_TRUE(csv_files().empty());
         }
-        const Outcome failed = outcome_of(run(config, SWEEP));
-        EXPECT_EQ(failed.status, "Acquiring samples");
-        EXPECT_EQ(failed.progress, 95u);
-        EXPECT_EQ(failed.error,
-                  "raw scan is missing its closing brace; additionally, resume failed: device "
-                  "rejected \"resume\":  resume\r\nerror: not paused\r\n");
-        EXPECT_EQ(instrument.received_commands().back(), "resume");
-        EXPECT_TRUE(csv_files().empty());
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
@@ -49,6 +51,36 @@ TEST_F(CrashHooksDeathTest, FatalSignalsEndWithStatusSevenAfterTheWrappingHooks)
             ::testing::ExitedWithCode(7),
             "second wrapper\nfirst wrapper\nThe application crashed: fatal signal SIG[A-Z]+\n");
     }
+}
+
+// The frame under way when another thread crashes is drawn whole before the terminal is given
+// back, and no frame is begun after it.
+TEST_F(CrashHooksDeathTest, ACrashWaitsForTheFrameUnderWayAndStopsTheNext) {
+    EXPECT_EXIT(
+        {
+            if (!install_error_reports()) {
+                ::_exit(1);
+            }
+            wrap_crash_hook([] { say("terminal restored\n"); });
+            std::atomic<bool> drawing{false};
+            std::thread([&] {
+                const auto gate = TerminalOutputGate::install();
+                for (;;) {
+                    const TerminalOutputGate::Stretch stretch(*gate);
+                    say("frame begins\n");
+                    drawing = true;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    say("frame ends\n");
+                }
+            }).detach();
+            while (!drawing) {
+                std::this_thread::yield();
+            }
+            std::raise(SIGSEGV);
+        },
+        ::testing::ExitedWithCode(7),
+        "^frame begins\nframe ends\nterminal restored\nThe application crashed: fatal signal "
+        "SIGSEGV\n$");
 }
 
 TEST_F(CrashHooksDeathTest, ASecondInstallationFails) {

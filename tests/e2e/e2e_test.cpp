@@ -526,6 +526,46 @@ TEST_F(EndToEnd, AConfigurationErrorEndsBeforeTheTerminalIsTouched) {
     EXPECT_FALSE(fs::exists(dir_ / "log"));
 }
 
+// As in `vireo 2>&1 | (exec 0<&-; sleep 1)`: the error goes to a pipe whose reader has gone.
+// The signal of such a write starts at its default in the child, as a shell leaves it, whatever
+// the test program does with it.
+TEST_F(EndToEnd, AnErrorThatCannotBeWrittenStillEndsWithStatusOne) {
+    write_file(config_path(), "foo = 1\n");
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    ::close(ends[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    ::sigemptyset(&defaults);
+    ::sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    std::string config_variable = "VIREO_CONFIG=" + config_path().string();
+    std::vector<char*> envp{config_variable.data()};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with("VIREO_CONFIG=")) {
+            envp.push_back(*e);
+        }
+    }
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(VIREO_BIN), nullptr};
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, VIREO_BIN, &actions, &attributes, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(ends[1]);
+    ASSERT_EQ(spawned, 0);
+    int wait_status = 0;
+    ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
+    EXPECT_EQ(status_of(wait_status), 1);
+}
+
 TEST_F(EndToEnd, QWhileScanningEndsAtOnce) {
     Simulator sim(dir_, {"--model", "basic", "--point-delay-us", "100000"});
     ASSERT_FALSE(sim.address().empty());

@@ -415,6 +415,17 @@ TEST(InstrumentDouble, NamedCommandGetsRejectedOrOversized) {
     EXPECT_EQ(reply.find("ch>"), reply.size() - 4);
 }
 
+TEST(InstrumentDouble, NamedCommandIsAnsweredLateAndTheNextInTurn) {
+    InstrumentDouble instrument(
+        {.reply_delay = 300ms, .fault = FaultKind::LateReply, .fault_command = "vbat"});
+    auto client = connect(instrument);
+    client.send("vbat\rinfo\r");
+    EXPECT_EQ(client.read_until("\r\n"), "vbat\r\n");
+    EXPECT_EQ(client.read_for(100ms), "");
+    EXPECT_EQ(client.read_until("ch> "), "4012 mV\r\nch> ");
+    EXPECT_TRUE(client.read_until("ch> ").starts_with("info\r\ntinySA ULTRA ZS405\r\n"));
+}
+
 TEST(InstrumentDouble, SurvivesAClientLeavingMidFrameAndStopsPromptly) {
     std::optional<Client> left_connected;
     {

@@ -424,6 +424,10 @@ class Session {
         }
         owner_.record(line);
         const bool hit = targeted(line, words);
+        if (options_.fault == FaultKind::LateReply && hit &&
+            !channel_.pause(options_.reply_delay)) {
+            return false;
+        }
         if (options_.fault == FaultKind::Reject && hit) {
             return send(options_.fault_line + "\r\n") && prompt();
         }

@@ -49,6 +49,9 @@ enum class FaultKind {
     Reject,
     // Send every byte separately (one write each, TCP_NODELAY), byte_delay before each.
     Trickle,
+    // The reply to fault_command and its prompt come reply_delay after the echo, as from a
+    // device that is busy; commands sent meanwhile wait their turn.
+    LateReply,
 };
 
 // How the double behaves. Fixed for the double's lifetime.
@@ -58,6 +61,7 @@ struct Options {
     bool echo = true;                          // echo command characters and "\r\n"
     std::chrono::microseconds point_delay{0};  // per-point delay while sending scan / scanraw
     std::chrono::microseconds byte_delay{0};   // delay between bytes when trickling
+    std::chrono::microseconds reply_delay{0};  // how late a late reply comes
     FaultKind fault = FaultKind::None;
     std::uint64_t fault_count = 0;
     std::uint8_t fault_byte = 'X';

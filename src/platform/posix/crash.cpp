@@ -1,6 +1,7 @@
 #include "platform/crash.hpp"
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -86,6 +87,13 @@ void block_forever() noexcept {
     for (;;) {
         ::pause();
     }
+}
+
+void sleep_a_millisecond() noexcept {
+    const int saved = errno;
+    const timespec millisecond{0, 1'000'000};
+    ::nanosleep(&millisecond, nullptr);
+    errno = saved;
 }
 
 void exit_immediately(int status) noexcept {

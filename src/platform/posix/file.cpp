@@ -14,6 +14,7 @@ namespace {
 
 std::atomic<bool> g_refuse_unnamed{false};
 std::atomic<int> g_sync_error{0};
+std::atomic<int> g_link_error{0};
 
 std::expected<int, IoError> open_file(const std::filesystem::path& path, int flags) {
     for (;;) {
@@ -155,6 +156,9 @@ std::expected<void, IoError> File::link_to(const std::filesystem::path& path) {
     if (fd_ < 0) {
         return std::unexpected(IoError::from_os(EBADF));
     }
+    if (const int error = g_link_error.load(std::memory_order_relaxed); error != 0) {
+        return std::unexpected(IoError::from_os(error));
+    }
     // Naming a descriptor through /proc needs no privilege; AT_EMPTY_PATH does, but serves
     // where /proc is missing. Either fails with EEXIST on a taken name, never replacing it.
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
@@ -174,6 +178,7 @@ std::expected<void, IoError> File::link_to(const std::filesystem::path& path) {
 void set_file_faults_for_testing(FileFaultsForTesting faults) {
     g_refuse_unnamed.store(faults.refuse_unnamed, std::memory_order_relaxed);
     g_sync_error.store(faults.sync_error, std::memory_order_relaxed);
+    g_link_error.store(faults.link_error, std::memory_order_relaxed);
 }
 
 std::expected<void, IoError> rename_file(const std::filesystem::path& from,

@@ -23,4 +23,8 @@ void ignore_file_size_limit_signal() {
     ::signal(SIGXFSZ, SIG_IGN);
 }
 
+void ignore_broken_pipe_signal() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
 }  // namespace vireo::platform
