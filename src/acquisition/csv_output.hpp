@@ -1,7 +1,8 @@
 #pragma once
 // The CSV file of one successful sweep: a new file per run, named after the local time, holding
-// one "frequency,level" row per sample. The file gets its name only once it is complete, so a
-// run that fails or ends half-way leaves none.
+// one "frequency,level" row per sample. Where the file system allows it, the file gets its name
+// only once it is complete, so a run that fails or ends half-way leaves none; elsewhere it is
+// created under its name, and deleted again when writing it fails.
 
 #include <chrono>
 #include <expected>

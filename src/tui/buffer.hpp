@@ -64,7 +64,6 @@ class Symbol {
     constexpr std::string_view view() const { return std::string_view(bytes_, size_); }
     constexpr operator std::string_view() const { return view(); }
     constexpr bool empty() const { return size_ == 0; }
-    constexpr std::size_t size() const { return size_; }
 
     constexpr void clear() {
         for (std::size_t i = 0; i < size_; ++i) {
@@ -110,9 +109,6 @@ struct Cell {
         }
         modifier |= style.add_modifier;
     }
-    // Back to a blank in the default colours.
-    void reset() { *this = Cell{}; }
-
     friend constexpr bool operator==(const Cell&, const Cell&) = default;
 };
 

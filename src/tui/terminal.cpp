@@ -63,13 +63,4 @@ std::expected<void, IoError> Terminal::show_cursor() {
     return shown;
 }
 
-std::expected<void, IoError> Terminal::hide_cursor() {
-    auto hidden = backend_->hide_cursor();
-    if (hidden) {
-        cursor_hidden_ = true;
-        hidden = backend_->flush();
-    }
-    return hidden;
-}
-
 }  // namespace vireo::tui

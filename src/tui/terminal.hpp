@@ -44,9 +44,8 @@ class Terminal {
     // the cursor and flushes.
     std::expected<void, IoError> draw(const std::function<void(Buffer&)>& frame);
     bool cursor_hidden() const { return cursor_hidden_; }
-    // Shows or hides the cursor at once.
+    // Shows the cursor at once.
     std::expected<void, IoError> show_cursor();
-    std::expected<void, IoError> hide_cursor();
 
     // The last frame drawn.
     const Buffer& buffer() const { return buffers_[current_ ^ 1]; }

@@ -189,7 +189,9 @@ TEST(Terminal, ShowsTheCursorAgainWhenDestroyed) {
         EXPECT_TRUE(hidden);
         ASSERT_TRUE(terminal.show_cursor());
         EXPECT_FALSE(terminal.cursor_hidden());
-        ASSERT_TRUE(terminal.hide_cursor());
+        EXPECT_FALSE(hidden);
+        // The next frame hides it again.
+        ASSERT_TRUE(terminal.draw([](Buffer&) {}));
         EXPECT_TRUE(hidden);
     }
     EXPECT_FALSE(hidden);
