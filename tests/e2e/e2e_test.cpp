@@ -662,6 +662,53 @@ TEST_F(EndToEnd, AStopGivesTheTerminalBackUntilTheProgramContinues) {
     expect_terminal_given_back();
 }
 
+// A window made smaller and larger again shows each time what the program draws at that size,
+// with nothing left from the size before.
+TEST_F(EndToEnd, AResizedWindowIsDrawnAnewAtItsSize) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    start_vireo();
+    ASSERT_TRUE(shows("Vireo version"));
+    keys({"Enter"});
+    ASSERT_TRUE(shows("Start Frequency"));
+    // The help line is the last row of the frame.
+    ASSERT_TRUE(shows("to validate configuration."));
+    const std::string at_100_by_30 = screen();
+
+    ASSERT_EQ(tmux({"resize-window", "-x", "80", "-y", "24"}).status, 0);
+    std::vector<std::string> expected = {
+        "",
+        "       ┌────────────────────────────────────────────────────────────────┐",
+        "       │Vireo version 0.1.3-rc.2                                        │",
+        "       └────────────────────────────────────────────────────────────────┘",
+        "",
+        "       ┌Start Frequency┐┌Stop Frequency┐┌Points─────────┐┌Repeat────────┐",
+        "       │240            ││800           ││101            ││1             │",
+        "       └───────────────┘└──────────────┘└───────────────┘└──────────────┘",
+    };
+    expected.resize(23);
+    expected.emplace_back(
+        "       Use ↓↑ to move, ←→ to change status widget and ↲ to validate confi");
+    std::string wanted;
+    for (const std::string& line : expected) {
+        wanted += line + "\n";
+    }
+    std::string last;
+    EXPECT_TRUE(eventually([&] {
+        last = screen();
+        return last == wanted;
+    })) << last;
+
+    ASSERT_EQ(tmux({"resize-window", "-x", "100", "-y", "30"}).status, 0);
+    EXPECT_TRUE(eventually([&] {
+        last = screen();
+        return last == at_100_by_30;
+    })) << last
+        << "\nwanted:\n"
+        << at_100_by_30;
+    keys({"q"});
+    EXPECT_EQ(exit_status(), 0);
+}
+
 struct TerminalType {
     const char* name;
     const char* environment;
