@@ -2,8 +2,6 @@
 // instrument double, driven by keys and read from the screen.
 
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -26,6 +24,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "pseudo_terminal.hpp"
 
 extern char** environ;
 
@@ -744,19 +744,13 @@ INSTANTIATE_TEST_SUITE_P(Term, TerminalTypes,
 // pseudo-terminal with it): the failures of the way out are reported in order, status 1.
 TEST_F(EndToEnd, ATerminalThatGoesAwayIsReportedOnTheWayOut) {
     write_file(config_path(), config_text("127.0.0.1:9"));
-    int master = -1;
-    int slave = -1;
-    winsize size{};
-    size.ws_row = 30;
-    size.ws_col = 100;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    vireo::test::PseudoTerminal pty(100, 30);
+    ASSERT_GE(pty.fd(), 0);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, slave, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, slave, STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, master);
-    posix_spawn_file_actions_addclose(&actions, slave);
+    posix_spawn_file_actions_adddup2(&actions, pty.fd(), STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pty.fd(), STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir_ / "stderr").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     // A session of its own without a controlling terminal: the closed terminal sends no hang-up,
@@ -772,23 +766,10 @@ TEST_F(EndToEnd, ATerminalThatGoesAwayIsReportedOnTheWayOut) {
     const int spawned = posix_spawn(&pid, VIREO_BIN, &actions, &attributes, argv, envp);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    ::close(slave);
     ASSERT_EQ(spawned, 0);
 
-    std::string screen;
-    EXPECT_TRUE(eventually([&] {
-        pollfd readable{.fd = master, .events = POLLIN, .revents = 0};
-        char chunk[4096];
-        while (::poll(&readable, 1, 0) > 0) {
-            const ssize_t got = ::read(master, chunk, sizeof chunk);
-            if (got <= 0) {
-                break;
-            }
-            screen.append(chunk, static_cast<std::size_t>(got));
-        }
-        return contains(screen, "Vireo version");
-    }));
-    ::close(master);
+    EXPECT_TRUE(eventually([&] { return contains(pty.output(), "Vireo version"); }));
+    pty.close_other_side();
 
     int wait_status = 0;
     const bool ended = eventually([&] { return ::waitpid(pid, &wait_status, WNOHANG) == pid; });

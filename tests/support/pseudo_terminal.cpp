@@ -1,5 +1,6 @@
 #include "pseudo_terminal.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@ PseudoTerminal::PseudoTerminal(std::uint16_t columns, std::uint16_t rows) {
         master_ = slave_ = -1;
         return;
     }
+    // A program started on fd() must not hold this side open: closing it would not be seen.
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     reader_ = std::thread([this] { read_other_side(); });
 }
 
