@@ -1,7 +1,8 @@
 // The cost of the screens: one frame of the result screen with the largest sweep (1,000,001
-// samples), with the chart's cells kept from the last frame and mapped anew; and one whole idle
-// turn of the loop (the frame built, compared with the last one and handed to the ncurses backend
-// on a pseudo-terminal) for the first screen and the result screen.
+// samples), with the chart's cells kept from the last frame and mapped anew; one whole idle turn
+// of the loop (the frame built, compared with the last one and handed to the terminal backend on
+// a pseudo-terminal) for the first screen and the result screen; and one whole frame of the
+// result screen sent to the pseudo-terminal, as after a resize.
 
 #include <cstdint>
 #include <string>
@@ -13,8 +14,8 @@
 #include "config/typed_reader.hpp"
 #include "pseudo_terminal.hpp"
 #include "tui/buffer.hpp"
-#include "tui/ncurses_backend.hpp"
 #include "tui/terminal.hpp"
+#include "tui/vt_backend.hpp"
 #include "ui/mod.hpp"
 #include "ui/state.hpp"
 #include "ui/view.hpp"
@@ -89,12 +90,11 @@ void idle_turns(benchmark::State& bench, vireo::UiState state) {
     const auto columns = static_cast<std::uint16_t>(bench.range(0));
     const auto rows = static_cast<std::uint16_t>(bench.range(1));
     vireo::test::PseudoTerminal pty(columns, rows);
-    auto backend = vireo::tui::open_ncurses_backend(pty.fd());
-    if (pty.fd() < 0 || !backend) {
+    if (pty.fd() < 0) {
         bench.SkipWithError("no pseudo-terminal");
         return;
     }
-    vireo::tui::Terminal terminal(std::move(*backend));
+    vireo::tui::Terminal terminal(vireo::tui::make_vt_backend(pty.fd()));
     const auto turn = [&] {
         return terminal.draw(
             [&](vireo::tui::Buffer& frame) { (void)vireo::draw_view(frame, state); });
@@ -134,5 +134,33 @@ BENCHMARK(BM_IdleTurnResultScreen)
     ->Args({200, 60})
     ->ArgNames({"columns", "rows"})
     ->Unit(benchmark::kMicrosecond);
+
+// A whole frame on a screen that shows nothing known, as after a resize: a new terminal each
+// time, whose buffers are made at the size, the screen cleared and every cell sent.
+void BM_WholeFrameResultScreen(benchmark::State& bench) {
+    vireo::UiState state = result_state();
+    vireo::test::PseudoTerminal pty(200, 60);
+    if (pty.fd() < 0) {
+        bench.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    const auto frame = [&](vireo::tui::Buffer& buffer) { (void)vireo::draw_view(buffer, state); };
+    // The chart's cells are mapped once, as they are before the window changes.
+    (void)vireo::tui::Terminal(vireo::tui::make_vt_backend(pty.fd())).draw(frame);
+    pty.settle();
+    const std::size_t before = pty.received();
+    for (auto _ : bench) {
+        vireo::tui::Terminal terminal(vireo::tui::make_vt_backend(pty.fd()));
+        if (!terminal.draw(frame)) {
+            bench.SkipWithError("cannot draw");
+            return;
+        }
+    }
+    pty.settle();
+    bench.counters["bytes_per_frame"] = benchmark::Counter(
+        static_cast<double>(pty.received() - before), benchmark::Counter::kAvgIterations);
+}
+
+BENCHMARK(BM_WholeFrameResultScreen)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "common/crash_hooks.hpp"
 #include "platform/terminal.hpp"
 #include "platform/terminal_size.hpp"
-#include "tui/ncurses_backend.hpp"
+#include "tui/vt_backend.hpp"
 
 namespace vireo {
 
@@ -36,18 +36,7 @@ std::expected<std::unique_ptr<tui::Terminal>, IoError> init_terminal() {
     if (auto handled = platform::give_terminal_back_while_stopped(); !handled) {
         return fail(std::move(handled.error()));
     }
-    auto backend = tui::open_ncurses_backend(STDOUT_FILENO);
-    if (!backend) {
-        return fail(std::move(backend.error()));
-    }
-    auto terminal = std::make_unique<tui::Terminal>(std::move(*backend));
-    // Starting ncurses puts the keys' signals back on (its cbreak mode): Ctrl+C would end the
-    // program without giving the terminal back. Raw mode again; the mode saved first stays.
-    if (auto raw = platform::enable_raw_mode(); !raw) {
-        terminal.reset();
-        return fail(std::move(raw.error()));
-    }
-    return terminal;
+    return std::make_unique<tui::Terminal>(tui::make_vt_backend(STDOUT_FILENO));
 }
 
 void restore_terminal() {

@@ -10,7 +10,7 @@
 namespace vireo {
 
 // Makes a crash restore the terminal before its report, then raw mode, the alternate screen and
-// the drawing terminal over ncurses. On failure the terminal is restored before returning.
+// the drawing terminal on standard output. On failure the terminal is restored before returning.
 std::expected<std::unique_ptr<tui::Terminal>, IoError> init_terminal();
 
 // Raw mode off, alternate screen left; a failure is printed as "Failed to restore terminal: {}"

@@ -33,18 +33,16 @@ std::expected<bool, IoError> wait_for_input(std::chrono::milliseconds timeout);
 std::expected<std::size_t, IoError> read_input(std::span<std::uint8_t> buffer);
 
 // For the crash path, safe in a signal handler: puts the saved input mode back (if one was
-// saved) and writes the leave-alternate-screen and show-cursor sequences. No allocation, no
-// locks, errors ignored.
+// saved) and writes the reset-style, leave-alternate-screen and show-cursor sequences. No
+// allocation, no locks, errors ignored.
 void restore_terminal_after_crash() noexcept;
 
 // Makes hang-up, interrupt, quit and terminate signals give the terminal back (as the crash path
-// does) before they end the process as they would have. Install before ncurses starts: it then
-// leaves these signals alone instead of ending the process with the raw mode it found.
+// does) before they end the process as they would have.
 std::expected<void, IoError> restore_terminal_on_termination_signals();
 
 // Makes a stop signal (SIGTSTP) give the terminal back while the program is stopped, and a
-// continue put raw mode and the alternate screen back and ask for a full repaint. Install before
-// ncurses starts, for the same reason.
+// continue put raw mode and the alternate screen back and ask for a full repaint.
 std::expected<void, IoError> give_terminal_back_while_stopped();
 // True once after the program was continued from a stop: the screen must be drawn whole again.
 bool take_repaint_request() noexcept;

@@ -2,27 +2,30 @@
 
 namespace vireo::tui {
 
-TerminalColor terminal_color(Color color, int colors, bool foreground) {
-    const bool bright = colors >= 16;
+int sgr_foreground(Color color) {
     switch (color) {
         case Color::Reset:
-            return {-1, false};
+            return 39;
         case Color::Black:
-            return {0, false};
+            return 30;
         case Color::Red:
-            return {1, false};
+            return 31;
         case Color::Yellow:
-            return {3, false};
+            return 33;
         case Color::Blue:
-            return {4, false};
+            return 34;
         case Color::Gray:
-            return {7, false};
+            return 37;
         case Color::DarkGray:
-            return bright ? TerminalColor{8, false} : TerminalColor{0, foreground};
+            return 90;
         case Color::White:
-            return bright ? TerminalColor{15, false} : TerminalColor{7, foreground};
+            return 97;
     }
-    return {-1, false};
+    return 39;
+}
+
+int sgr_background(Color color) {
+    return sgr_foreground(color) + 10;
 }
 
 }  // namespace vireo::tui

@@ -1,21 +1,15 @@
 #pragma once
-// How the named colours become terminal colour numbers for a terminal with a given number of
-// colours.
+// How the named colours are selected on a terminal: the standard SGR parameters, which every
+// terminal emulator in use understands.
 
 #include "tui/style.hpp"
 
 namespace vireo::tui {
 
-struct TerminalColor {
-    // A terminal colour number; -1 is the terminal's default.
-    short number = -1;
-    // Set where a foreground needs bold to look as meant (bright colours on 8-colour terminals).
-    bool bold = false;
-};
-
-// The terminal colour for `color` as a foreground or background on a terminal with `colors`
-// colours (at least 8). White is 15, DarkGray 8; with fewer than 16 colours they become 7 and
-// 0, as a foreground with bold.
-TerminalColor terminal_color(Color color, int colors, bool foreground);
+// The SGR parameter that makes `color` the foreground: 30–37 for the eight colours (Gray is 37),
+// 90–97 for the light ones (DarkGray 90, White 97), 39 for the terminal's default.
+int sgr_foreground(Color color);
+// The same for the background: 40–47, 100–107, 49 for the default.
+int sgr_background(Color color);
 
 }  // namespace vireo::tui

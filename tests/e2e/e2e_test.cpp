@@ -737,8 +737,27 @@ INSTANTIATE_TEST_SUITE_P(Term, TerminalTypes,
                                            TerminalType{"Dumb", "TERM=dumb"},
                                            TerminalType{"Unknown", "TERM=no-such-terminal"},
                                            TerminalType{"Xterm256", "TERM=xterm-256color"},
-                                           TerminalType{"Screen", "TERM=screen"}),
+                                           TerminalType{"Screen", "TERM=screen"},
+                                           TerminalType{"Linux", "TERM=linux"},
+                                           TerminalType{"CLocale", "LANG=C LC_ALL=C"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// With a limit on the size of files written, as `ulimit -f` sets it in the shell, the screens
+// are drawn whole: the limit is no limit on a terminal.
+TEST_F(EndToEnd, AFileSizeLimitDoesNotCutTheScreenShort) {
+    write_file(config_path(), config_text("127.0.0.1:9"));
+    start_vireo(false, "prlimit --fsize=300 env");
+
+    ASSERT_TRUE(shows("Vireo version 0.1.3-rc.2"));
+    // The baud-rate list to its end, and the hint on the last row.
+    EXPECT_TRUE(shows("\u25023000000"));
+    EXPECT_TRUE(shows("Use \u2193\u2191 to move"));
+    keys({"Enter"});
+    EXPECT_TRUE(shows("Start Frequency"));
+    keys({"q"});
+    EXPECT_EQ(exit_status(), 0);
+    expect_terminal_given_back();
+}
 
 // A terminal that goes away under the program (its window closed, the other side of the
 // pseudo-terminal with it): the failures of the way out are reported in order, status 1.

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "test_backend.hpp"
-#include "tui/color_map.hpp"
 #include "widget_checks.hpp"
 
 namespace vireo::tui {
@@ -195,30 +194,6 @@ TEST(Terminal, ShowsTheCursorAgainWhenDestroyed) {
         EXPECT_TRUE(hidden);
     }
     EXPECT_FALSE(hidden);
-}
-
-TEST(ColorMap, NamedColoursOnTerminalsWithManyAndFewColours) {
-    struct Case {
-        Color color;
-        int colors;
-        bool foreground;
-        TerminalColor expected;
-    };
-    const Case cases[] = {
-        {Color::Reset, 256, true, {-1, false}},   {Color::Black, 256, true, {0, false}},
-        {Color::Red, 8, true, {1, false}},        {Color::Yellow, 16, true, {3, false}},
-        {Color::Blue, 8, false, {4, false}},      {Color::Gray, 256, true, {7, false}},
-        {Color::DarkGray, 256, true, {8, false}}, {Color::White, 16, true, {15, false}},
-        {Color::DarkGray, 8, true, {0, true}},    {Color::White, 8, true, {7, true}},
-        {Color::DarkGray, 8, false, {0, false}},  {Color::White, 8, false, {7, false}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << static_cast<int>(c.color) << " " << c.colors << " " << c.foreground);
-        const TerminalColor mapped = terminal_color(c.color, c.colors, c.foreground);
-        EXPECT_EQ(mapped.number, c.expected.number);
-        EXPECT_EQ(mapped.bold, c.expected.bold);
-    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ constexpr std::string_view ENTER_ALTERNATE_SCREEN = "\x1b[?1049h";
 constexpr std::string_view LEAVE_ALTERNATE_SCREEN = "\x1b[?1049l";
 constexpr std::string_view SHOW_CURSOR = "\x1b[?25h";
 constexpr std::string_view HIDE_CURSOR = "\x1b[?25l";
+constexpr std::string_view RESET_STYLE = "\x1b[0m";
 
 // The mode standard input had before raw mode; read by the crash path, so it is a plain object
 // published through the flag rather than anything that allocates or locks.
@@ -201,7 +202,9 @@ void restore_terminal_after_crash() noexcept {
     if (g_mode_saved.load()) {
         ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
     }
-    // Failures are ignored: the crash report must follow whatever happens here.
+    // Failures are ignored: the crash report must follow whatever happens here. A frame cut
+    // short may have left its colours on.
+    write_raw(STDOUT_FILENO, RESET_STYLE);
     write_raw(STDOUT_FILENO, LEAVE_ALTERNATE_SCREEN);
     write_raw(STDOUT_FILENO, SHOW_CURSOR);
     errno = saved_errno;
