@@ -116,10 +116,18 @@ void Buffer::set_symbol(std::uint16_t x, std::uint16_t y, const Symbol& symbol,
 }
 
 void Buffer::set_style(Rect area, const Style& style) {
+    // Most widgets lay an empty style over their whole area, every frame.
+    if (!style.fg && !style.bg && style.add_modifier == Modifier::None) {
+        return;
+    }
     const Rect clipped = area.intersection(area_);
+    if (clipped.is_empty()) {
+        return;
+    }
     for (std::uint16_t y = clipped.y; y < clipped.bottom(); ++y) {
-        for (std::uint16_t x = clipped.x; x < clipped.right(); ++x) {
-            cell(x, y).set_style(style);
+        Cell* const row = &cell(clipped.x, y);
+        for (std::uint16_t i = 0; i < clipped.width; ++i) {
+            row[i].set_style(style);
         }
     }
 }

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 #include <string>
 #include <string_view>
 
+#include "random_frames.hpp"
 #include "test_backend.hpp"
 #include "widget_checks.hpp"
 
@@ -124,41 +124,20 @@ TEST(Terminal, SendsEverythingWhenTheScreenMayShowSomethingElse) {
     }
 }
 
-// Random frames of narrow, wide and combining characters in random colours, resizes and lost
-// screens: after every frame the screen shows exactly that frame.
+// Random frames, resizes and lost screens: after every frame the screen shows exactly that
+// frame.
 TEST(Terminal, TheScreenAlwaysShowsTheLastFrame) {
     Fixture f;
-    std::mt19937 random(20261210);
-    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-    const char* const pieces[] = {"a", "b", " ", "界", "é", "e\xCC\x81", "─", "•", "😀"};
-    const Color colours[] = {Color::Reset, Color::Red, Color::Blue, Color::White};
-    Buffer last(Rect{});
+    test::RandomFrames frames(20261210);
     for (int frame = 0; frame < 500; ++frame) {
-        if (pick(20) == 0) {
-            f.backend->resize(static_cast<std::uint16_t>(1 + pick(9)),
-                              static_cast<std::uint16_t>(1 + pick(4)));
+        if (frames.pick(20) == 0) {
+            f.backend->resize(static_cast<std::uint16_t>(1 + frames.pick(9)),
+                              static_cast<std::uint16_t>(1 + frames.pick(4)));
         }
-        if (pick(30) == 0) {
+        if (frames.pick(30) == 0) {
             f.backend->lose_screen();
         }
-        // Mostly small changes to the last frame, as a running program makes them.
-        const bool fresh = pick(4) == 0;
-        ASSERT_TRUE(f.terminal->draw([&](Buffer& buffer) {
-            if (!fresh && last.area() == buffer.area()) {
-                buffer = last;
-            }
-            const Rect area = buffer.area();
-            for (std::size_t n = pick(4); n > 0; --n) {
-                std::string text;
-                for (std::size_t k = 1 + pick(4); k > 0; --k) {
-                    text += pieces[pick(std::size(pieces))];
-                }
-                buffer.set_stringn(static_cast<std::uint16_t>(pick(area.width)),
-                                   static_cast<std::uint16_t>(pick(area.height)), text, 10,
-                                   Style::foreground(colours[pick(std::size(colours))]));
-            }
-            last = buffer;
-        }));
+        ASSERT_TRUE(f.terminal->draw([&](Buffer& buffer) { frames.next(buffer); }));
         ASSERT_TRUE(shows(f.backend->buffer(), f.terminal->buffer())) << "frame " << frame;
     }
 }

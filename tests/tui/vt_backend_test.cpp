@@ -13,13 +13,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/text.hpp"
 #include "pseudo_terminal.hpp"
+#include "random_frames.hpp"
 #include "tui/terminal.hpp"
 #include "widget_checks.hpp"
 
@@ -356,9 +356,8 @@ class Emulator {
     VTermScreen* screen_;
 };
 
-// Random frames of narrow, wide and combining symbols in random colours and attributes, with
-// resizes after which the emulator's screen holds something else: after every frame the
-// emulator shows exactly that frame.
+// Random frames, with resizes after which the emulator's screen holds something else: after
+// every frame the emulator shows exactly that frame.
 TEST(VtBackend, AnEmulatorAlwaysShowsTheLastFrame) {
     std::uint16_t columns = 12;
     std::uint16_t rows = 4;
@@ -366,19 +365,11 @@ TEST(VtBackend, AnEmulatorAlwaysShowsTheLastFrame) {
     ASSERT_GE(pty.fd(), 0);
     Terminal terminal(make_vt_backend(pty.fd()));
     Emulator emulator(columns, rows);
-
-    std::mt19937 random(20261210);
-    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-    const char* const pieces[] = {"a", "b", " ", "界", "é", "e\u0301", "a\u0300\u0301", "─", "•"};
-    const Color colours[] = {Color::Reset, Color::Black, Color::Red,      Color::Yellow,
-                             Color::Blue,  Color::Gray,  Color::DarkGray, Color::White};
-    const Modifier modifiers[] = {Modifier::None, Modifier::Bold, Modifier::Italic,
-                                  Modifier::Bold | Modifier::Italic};
-    Buffer last(Rect{});
+    test::RandomFrames frames(20261210);
     for (int frame = 0; frame < 400; ++frame) {
-        if (pick(25) == 0) {
-            columns = static_cast<std::uint16_t>(1 + pick(14));
-            rows = static_cast<std::uint16_t>(1 + pick(5));
+        if (frames.pick(25) == 0) {
+            columns = static_cast<std::uint16_t>(1 + frames.pick(14));
+            rows = static_cast<std::uint16_t>(1 + frames.pick(5));
             pty.resize(columns, rows);
             emulator.resize(columns, rows);
             // Whatever the terminal made of its old content at the new size, and a pen that
@@ -386,26 +377,7 @@ TEST(VtBackend, AnEmulatorAlwaysShowsTheLastFrame) {
             // (The emulator cannot take a wide symbol that does not fit.)
             emulator.feed("\x1b[1;1Hstale \x1b[41;1mcontent");
         }
-        // Mostly small changes to the last frame, as a running program makes them.
-        const bool fresh = pick(4) == 0;
-        ASSERT_TRUE(terminal.draw([&](Buffer& buffer) {
-            if (!fresh && last.area() == buffer.area()) {
-                buffer = last;
-            }
-            const Rect area = buffer.area();
-            for (std::size_t n = pick(4); n > 0; --n) {
-                std::string text;
-                for (std::size_t k = 1 + pick(4); k > 0; --k) {
-                    text += pieces[pick(std::size(pieces))];
-                }
-                Style s =
-                    style(colours[pick(std::size(colours))], colours[pick(std::size(colours))]);
-                s.add_modifier = modifiers[pick(std::size(modifiers))];
-                buffer.set_stringn(static_cast<std::uint16_t>(pick(area.width)),
-                                   static_cast<std::uint16_t>(pick(area.height)), text, 10, s);
-            }
-            last = buffer;
-        }));
+        ASSERT_TRUE(terminal.draw([&](Buffer& buffer) { frames.next(buffer); }));
         pty.sync();
         emulator.feed(pty.take_output());
         ASSERT_TRUE(emulator.shows(terminal.buffer())) << "frame " << frame;
