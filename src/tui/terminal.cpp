@@ -24,12 +24,17 @@ std::expected<void, IoError> Terminal::draw(const std::function<void(Buffer&)>& 
         next.resize(*size);
         previous.resize(*size);
         screen_unknown_ = true;
-    } else {
+    } else if (!next_blank_) {
         next.reset();
     }
+    next_blank_ = false;
     frame(next);
 
     diff(previous, next, screen_unknown_, updates_);
+    // The frame before is not needed any more; it is blanked for the next frame now, while the
+    // comparison has just brought it into the cache.
+    previous.reset();
+    next_blank_ = true;
     current_ ^= 1;
     // Until this frame is out, what the screen shows is not known.
     screen_unknown_ = true;
