@@ -1,8 +1,6 @@
 // The floor for the idle CPU bench: a loop that does nothing but wait 16 ms on the terminal for
 // input, as the interface loop does between frames, and ends at "q".
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>

@@ -121,9 +121,6 @@ void Buffer::set_style(Rect area, const Style& style) {
         return;
     }
     const Rect clipped = area.intersection(area_);
-    if (clipped.is_empty()) {
-        return;
-    }
     for (std::uint16_t y = clipped.y; y < clipped.bottom(); ++y) {
         Cell* const row = &cell(clipped.x, y);
         for (std::uint16_t i = 0; i < clipped.width; ++i) {

@@ -20,21 +20,18 @@ std::expected<void, IoError> Terminal::draw(const std::function<void(Buffer&)>& 
     }
     Buffer& next = buffers_[current_];
     Buffer& previous = buffers_[current_ ^ 1];
+    // `next` is blank: made so when the frame before was compared with it.
     if (*size != next.area()) {
         next.resize(*size);
         previous.resize(*size);
         screen_unknown_ = true;
-    } else if (!next_blank_) {
-        next.reset();
     }
-    next_blank_ = false;
     frame(next);
 
     diff(previous, next, screen_unknown_, updates_);
     // The frame before is not needed any more; it is blanked for the next frame now, while the
     // comparison has just brought it into the cache.
     previous.reset();
-    next_blank_ = true;
     current_ ^= 1;
     // Until this frame is out, what the screen shows is not known.
     screen_unknown_ = true;

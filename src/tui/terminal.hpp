@@ -55,8 +55,6 @@ class Terminal {
     // The frame being drawn and the last one, which is what the screen shows.
     Buffer buffers_[2] = {Buffer(Rect{}), Buffer(Rect{})};
     std::size_t current_ = 0;
-    // The buffer the next frame is drawn into is blank already.
-    bool next_blank_ = true;
     // The screen's content is not known: the next frame goes out whole.
     bool screen_unknown_ = true;
     std::vector<CellUpdate> updates_;

@@ -92,14 +92,14 @@ class VtBackend final : public Backend {
         if (!real) {
             return std::unexpected(real.error());
         }
-        Rect size = size_known_ ? size_ : DEFAULT_SIZE;
+        // Before the first size the screen is empty: any size is a new one.
+        Rect size = size_.is_empty() ? DEFAULT_SIZE : size_;
         if (real->columns > 0 && real->rows > 0) {
             size = Rect{0, 0, real->columns, real->rows};
         }
-        if (!size_known_ || size != size_) {
+        if (size != size_) {
             // A terminal of a new size may have moved or dropped what it showed.
             size_ = size;
-            size_known_ = true;
             lost_ = true;
         }
         return size_;
@@ -188,8 +188,8 @@ class VtBackend final : public Backend {
 
   private:
     int fd_;
+    // Empty until the first size is read; never empty after.
     Rect size_;
-    bool size_known_ = false;
     // The screen lost what it showed: the terminal must be told, and the next draw clears it.
     bool lost_ = false;
     bool clear_ = false;
